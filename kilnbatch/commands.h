@@ -1,0 +1,9 @@
+// The subcommands of kilnbatch. Each returns the process exit code:
+// 0 done, 1 a file or data failure (reported on stderr), 2 a usage error.
+#pragma once
+
+inline constexpr int ExitDone = 0;
+inline constexpr int ExitFailed = 1;
+inline constexpr int ExitUsage = 2;
+
+int RunConvert(int argc, char** argv);

@@ -1,0 +1,162 @@
+#include "raster/image.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <unordered_map>
+
+namespace {
+
+// The pixel stores that live handles name. The table of images holds only
+// the handle; the store itself is owned here, so releasing a record frees it.
+std::unordered_map<ImageHandleValue, std::unique_ptr<PixelStore>>& Stores() {
+  static std::unordered_map<ImageHandleValue, std::unique_ptr<PixelStore>> stores;
+  return stores;
+}
+
+ObjectTable<ImageRecord>& Images() {
+  static ObjectTable<ImageRecord> images(16, 16, DropImage);
+  return images;
+}
+
+// Handles are serial numbers, never reused, so a stale handle can only ever
+// name nothing.
+ImageHandleValue Register(std::unique_ptr<PixelStore> store) {
+  static ImageHandleValue lastHandle = 0;
+  const ImageHandleValue handle = ++lastHandle;
+  Stores().emplace(handle, std::move(store));
+  return handle;
+}
+
+bool ValidSize(int width, int height) {
+  return width >= 1 && width <= ImageMaxSide && height >= 1 && height <= ImageMaxSide;
+}
+
+// A store of the given size, every byte zero; null when memory is short.
+std::unique_ptr<PixelStore> NewStore(int width, int height, int bits) {
+  auto store = std::make_unique<PixelStore>();
+  store->width = width;
+  store->height = height;
+  store->bitsPerPixel = bits;
+  store->rowBytes = RowBytes(width, bits);
+  try {
+    store->bytes.assign(store->rowBytes * static_cast<std::size_t>(height), 0);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+  return store;
+}
+
+ImageHandleValue Install(int number, std::unique_ptr<PixelStore> store, int sourceDepth) {
+  int assigned = 0;
+  ImageRecord* record = Images().Take(number, &assigned);
+  if (!record) return 0;
+  record->width = static_cast<std::int16_t>(store->width);
+  record->height = static_cast<std::int16_t>(store->height);
+  record->depth = static_cast<std::uint8_t>(store->bitsPerPixel);
+  record->sourceDepth = static_cast<std::uint8_t>(sourceDepth);
+  record->handle = Register(std::move(store));
+  return number == AutoNumber ? static_cast<ImageHandleValue>(assigned) : record->handle;
+}
+
+}  // namespace
+
+std::size_t RowBytes(int width, int bitsPerPixel) {
+  if (width <= 0) return 0;
+  const std::size_t w = static_cast<std::size_t>(width);
+  switch (bitsPerPixel) {
+    case 1: return 4 * ((w + 31) / 32);
+    case 4: return 4 * ((w + 7) / 8);
+    case 8: return 4 * ((w + 3) / 4);
+    case 15:
+    case 16: return 4 * ((w + 1) / 2);
+    case 24: return 4 * ((3 * (w + 1)) / 4);
+    case 32: return 4 * w;
+    default: return 0;
+  }
+}
+
+ImageHandleValue MakeImage(int number, int width, int height) {
+  return MakeImageWithDepth(number, width, height, 24);
+}
+
+ImageHandleValue MakeImageWithDepth(int number, int width, int height, int bits) {
+  const bool clearAlpha = (bits & ImageClearAlpha) != 0;
+  bits &= ~ImageClearAlpha;
+  bits = bits == 32 ? 32 : 24;
+
+  // The old image goes first, whatever happens next.
+  if (number != AutoNumber && Images().Find(number)) DropImage(number);
+  if (!ValidSize(width, height)) return 0;
+  std::unique_ptr<PixelStore> store = NewStore(width, height, bits);
+  if (!store) return 0;
+  if (bits == 32 && !clearAlpha) {
+    for (std::size_t i = 3; i < store->bytes.size(); i += 4) store->bytes[i] = 0xFF;
+  }
+  return Install(number, std::move(store), bits);
+}
+
+void DropImage(int number) {
+  if (number == AutoNumber) return;
+  ImageRecord* record = Images().Find(number);
+  if (!record) return;
+  Stores().erase(record->handle);
+  Images().Release(number);
+}
+
+void ShutdownImages() {
+  for (int number : Images().Numbers()) DropImage(number);
+}
+
+ImageHandleValue ImageHandle(int number) {
+  const ImageRecord* record = Images().Find(number);
+  return record ? record->handle : 0;
+}
+
+int ImageExists(int number) { return Images().Find(number) ? 1 : 0; }
+
+int ImagePixelWidth(int number) {
+  const ImageRecord* record = Images().Find(number);
+  return record ? record->width : 0;
+}
+
+ImageHandleValue CopyImageArea(int source, int number, int x, int y, int width, int height) {
+  const ImageRecord* from = Images().Find(source);
+  if (!from || !ValidSize(width, height)) return 0;
+  const PixelStore* src = ImagePixels(from->handle);
+  if (!src) return 0;
+  const int sourceDepth = from->sourceDepth;
+  std::unique_ptr<PixelStore> copy = NewStore(width, height, src->bitsPerPixel);
+  if (!copy) return 0;
+
+  // Only the part of the rectangle inside the source is copied; the rest
+  // stays zero (black).
+  const int x0 = std::max(x, 0);
+  const int y0 = std::max(y, 0);
+  const int x1 = static_cast<int>(std::min<long long>(static_cast<long long>(x) + width, src->width));
+  const int y1 = static_cast<int>(std::min<long long>(static_cast<long long>(y) + height, src->height));
+  const std::size_t bpp = static_cast<std::size_t>(src->bitsPerPixel / 8);
+  for (int sy = y0; sy < y1 && x0 < x1; ++sy) {
+    std::memcpy(copy->Pixel(x0 - x, sy - y), src->Pixel(x0, sy), bpp * static_cast<std::size_t>(x1 - x0));
+  }
+  // Taking the slot may release the source itself: its pixels are copied.
+  return Install(number, std::move(copy), sourceDepth);
+}
+
+const ImageRecord* FindImageRecord(int number) { return Images().Find(number); }
+
+PixelStore* ImagePixels(ImageHandleValue handle) {
+  auto it = Stores().find(handle);
+  return it == Stores().end() ? nullptr : it->second.get();
+}
+
+ImageHandleValue AdoptImage(int number, PixelStore store, int sourceDepth) {
+  if (number != AutoNumber && Images().Find(number)) DropImage(number);
+  const bool consistent = ValidSize(store.width, store.height) &&
+                          (store.bitsPerPixel == 24 || store.bitsPerPixel == 32) &&
+                          store.rowBytes == RowBytes(store.width, store.bitsPerPixel) &&
+                          store.bytes.size() == store.rowBytes * static_cast<std::size_t>(store.height);
+  if (!consistent) return 0;
+  return Install(number, std::make_unique<PixelStore>(std::move(store)), sourceDepth);
+}

@@ -1,0 +1,69 @@
+// Numbered images: 24-bit (or 32-bit) pixel stores laid out exactly as the
+// pixel array of a BMP file, so that writing one is a matter of two headers.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "toolkit/core/object_table.h"
+
+// An opaque, non-zero value naming one live pixel store.
+using ImageHandleValue = std::uintptr_t;
+
+// A 32-bit image made with this flag added to its bits value starts all zero
+// instead of opaque black.
+inline constexpr int ImageClearAlpha = 0x100;
+
+// Pixel (x, y), with (0, 0) the top-left corner, starts at byte
+// (height - 1 - y) * rowBytes + bytesPerPixel * x: bottom row first, blue,
+// green, red (then alpha for 32 bits), each row padded with zeros.
+struct PixelStore {
+  int width = 0;
+  int height = 0;
+  int bitsPerPixel = 24;
+  std::size_t rowBytes = 0;
+  std::vector<std::uint8_t> bytes;
+
+  std::uint8_t* Pixel(int x, int y) {
+    return bytes.data() + static_cast<std::size_t>(height - 1 - y) * rowBytes +
+           static_cast<std::size_t>(bitsPerPixel / 8) * static_cast<std::size_t>(x);
+  }
+  const std::uint8_t* Pixel(int x, int y) const {
+    return const_cast<PixelStore*>(this)->Pixel(x, y);
+  }
+};
+
+struct ImageRecord {
+  ImageHandleValue handle = 0;
+  std::int16_t width = 0;
+  std::int16_t height = 0;
+  std::uint8_t depth = 0;        // bits per pixel of the store
+  std::uint8_t sourceDepth = 0;  // bits per pixel the image is written with
+};
+
+inline constexpr int ImageMaxSide = 32767;
+
+// Bytes of one stored row of `width` pixels at `bitsPerPixel`, padded to 4.
+std::size_t RowBytes(int width, int bitsPerPixel);
+
+ImageHandleValue MakeImage(int number, int width, int height);
+// The creation routine under MakeImage: bits below 24 become 24; 32 makes an
+// image with alpha, opaque black unless ImageClearAlpha is added.
+ImageHandleValue MakeImageWithDepth(int number, int width, int height, int bits);
+void DropImage(int number);
+void ShutdownImages();
+ImageHandleValue ImageHandle(int number);
+int ImageExists(int number);
+int ImagePixelWidth(int number);
+ImageHandleValue CopyImageArea(int source, int number, int x, int y, int width, int height);
+
+// For the raster library's own operations (drawing, BMP files, image views):
+// the record of a number, and the pixel store a handle names; null when none.
+const ImageRecord* FindImageRecord(int number);
+PixelStore* ImagePixels(ImageHandleValue handle);
+
+// Registers a finished pixel store under `number` (releasing what was there)
+// with the given source depth. Returns the handle, or the auto number for
+// AutoNumber; 0 on failure, the number then free.
+ImageHandleValue AdoptImage(int number, PixelStore store, int sourceDepth);

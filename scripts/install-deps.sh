@@ -7,7 +7,7 @@ packages=(
   cmake g++ make pkg-config
   clang libclang-rt-14-dev            # sanitizer and fuzzer runtimes
   libgtest-dev libgmock-dev libbenchmark-dev
-  libfreetype-dev libfontconfig-dev fonts-liberation2
+  libfreetype-dev libfontconfig-dev fonts-liberation2 fonts-dejavu-core fonts-dejavu-extra
 )
 
 missing=()

@@ -12,17 +12,17 @@
 
 namespace {
 
-struct Run {
+struct Outcome {
   int exitCode = -1;
   std::string errors;
 };
 
 // Runs kilnbatch with `args` (already quoted), capturing its standard error.
-Run Kilnbatch(const std::string& args, const TempFolder& folder) {
+Outcome Kilnbatch(const std::string& args, const TempFolder& folder) {
   const std::string errFile = folder / "stderr.txt";
   const std::string command = std::string("'") + KILNBATCH_PATH + "' " + args + " 2>'" + errFile + "' >/dev/null";
   const int status = std::system(command.c_str());
-  Run run;
+  Outcome run;
   run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   const auto bytes = ReadBytes(errFile);
   run.errors.assign(bytes.begin(), bytes.end());
@@ -53,9 +53,11 @@ TEST(KilnbatchConvert, EverySuiteFileIsConvertedOrRefusedAsTheReaderDecides) {
       const auto original = ReadBytes(in);
       DecodedBmp expected;
       const bool decodes = DecodeBmp(original.data(), original.size(), expected, nullptr);
-      if (std::string(group) == "g") EXPECT_TRUE(decodes);
+      if (std::string(group) == "g") {
+        EXPECT_TRUE(decodes);
+      }
 
-      const Run run = Kilnbatch("convert " + Quote(in) + " " + Quote(out), folder);
+      const Outcome run = Kilnbatch("convert " + Quote(in) + " " + Quote(out), folder);
       if (!decodes) {
         EXPECT_EQ(run.exitCode, 1);
         EXPECT_NE(run.errors.find(in), std::string::npos) << run.errors;
@@ -83,17 +85,17 @@ TEST(KilnbatchConvert, FailuresNameTheFileAndUsageErrorsExitWithTwo) {
   ASSERT_EQ(WriteImageBmp(0, good.c_str()), 1);
   ShutdownImages();
 
-  const Run missing = Kilnbatch("convert " + Quote(folder / "absent.bmp") + " " + Quote(folder / "o.bmp"), folder);
+  const Outcome missing = Kilnbatch("convert " + Quote(folder / "absent.bmp") + " " + Quote(folder / "o.bmp"), folder);
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_NE(missing.errors.find("absent.bmp"), std::string::npos);
 
   const std::string text = folder / "text.bmp";
   WriteBytes(text, {'h', 'e', 'l', 'l', 'o'});
-  const Run notBmp = Kilnbatch("convert " + Quote(text) + " " + Quote(folder / "o.bmp"), folder);
+  const Outcome notBmp = Kilnbatch("convert " + Quote(text) + " " + Quote(folder / "o.bmp"), folder);
   EXPECT_EQ(notBmp.exitCode, 1);
   EXPECT_NE(notBmp.errors.find("text.bmp"), std::string::npos);
 
-  const Run unwritable = Kilnbatch("convert " + Quote(good) + " " + Quote(folder / "no/such/o.bmp"), folder);
+  const Outcome unwritable = Kilnbatch("convert " + Quote(good) + " " + Quote(folder / "no/such/o.bmp"), folder);
   EXPECT_EQ(unwritable.exitCode, 1);
   EXPECT_NE(unwritable.errors.find("no/such/o.bmp"), std::string::npos);
 

@@ -1,0 +1,670 @@
+#include "platform/font_source.h"
+
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_DRIVER_H
+#include FT_MODULE_H
+#include FT_OUTLINE_H
+#include FT_TRUETYPE_TABLES_H
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstddef>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Handles
+
+struct FcPatternDeleter {
+  void operator()(FcPattern* p) const { FcPatternDestroy(p); }
+};
+struct FcObjectSetDeleter {
+  void operator()(FcObjectSet* s) const { FcObjectSetDestroy(s); }
+};
+struct FcFontSetDeleter {
+  void operator()(FcFontSet* s) const { FcFontSetDestroy(s); }
+};
+struct FcConfigDeleter {
+  void operator()(FcConfig* c) const { FcConfigDestroy(c); }
+};
+struct FtLibraryDeleter {
+  void operator()(FT_Library lib) const { FT_Done_Library(lib); }
+};
+using PatternPtr = std::unique_ptr<FcPattern, FcPatternDeleter>;
+using ObjectSetPtr = std::unique_ptr<FcObjectSet, FcObjectSetDeleter>;
+using FontSetPtr = std::unique_ptr<FcFontSet, FcFontSetDeleter>;
+using ConfigPtr = std::unique_ptr<FcConfig, FcConfigDeleter>;
+using LibraryPtr = std::unique_ptr<FT_LibraryRec_, FtLibraryDeleter>;
+
+void* FtAlloc(FT_Memory, long size) { return std::malloc(static_cast<std::size_t>(size)); }
+void FtFree(FT_Memory, void* block) { std::free(block); }
+void* FtRealloc(FT_Memory, long, long newSize, void* block) {
+  return std::realloc(block, static_cast<std::size_t>(newSize));
+}
+
+// The process's FreeType library and fontconfig configuration. Every open font
+// holds a reference, so neither goes away under a font.
+struct Backend {
+  FT_MemoryRec_ memory{nullptr, FtAlloc, FtFree, FtRealloc};
+  ConfigPtr config;
+  LibraryPtr library;  // declared after `memory`, which must outlive it
+  std::mutex mutex;    // FT_New_Face / FT_Done_Face and fontconfig queries
+};
+
+// FT_Done_Face changes the library's face list, so it runs under its mutex.
+struct FtFaceDeleter {
+  Backend* backend;
+  void operator()(FT_Face face) const {
+    std::lock_guard lock(backend->mutex);
+    FT_Done_Face(face);
+  }
+};
+using FacePtr = std::unique_ptr<FT_FaceRec_, FtFaceDeleter>;
+
+// Every setting that decides pixels is fixed here, on a library that never
+// reads FREETYPE_PROPERTIES (only FT_Init_FreeType does, through
+// FT_Set_Default_Properties, which is never called).
+bool PinRenderingProperties(FT_Library lib) {
+  FT_UInt interpreter = TT_INTERPRETER_VERSION_40;
+  if (FT_Property_Set(lib, "truetype", "interpreter-version", &interpreter) != 0) return false;
+  // PostScript-flavoured drivers: pin today's defaults so a distribution's
+  // build choices cannot move them. A driver left out of the build is fine.
+  for (const char* module : {"cff", "type1", "t1cid"}) {
+    FT_UInt engine = FT_HINTING_ADOBE;
+    FT_Bool noDarkening = 1;
+    FT_Error e = FT_Property_Set(lib, module, "hinting-engine", &engine);
+    if (e != 0 && e != FT_Err_Missing_Module) return false;
+    e = FT_Property_Set(lib, module, "no-stem-darkening", &noDarkening);
+    if (e != 0 && e != FT_Err_Missing_Module) return false;
+  }
+  FT_Bool noDarkening = 1;
+  FT_Error e = FT_Property_Set(lib, "autofitter", "no-stem-darkening", &noDarkening);
+  return e == 0 || e == FT_Err_Missing_Module;
+}
+
+std::shared_ptr<Backend> MakeBackend() {
+  auto backend = std::make_shared<Backend>();
+  FT_Library lib = nullptr;
+  if (FT_New_Library(&backend->memory, &lib) != 0) return nullptr;
+  backend->library.reset(lib);
+  FT_Add_Default_Modules(lib);
+  if (!PinRenderingProperties(lib)) return nullptr;
+  backend->config.reset(FcInitLoadConfigAndFonts());
+  if (!backend->config) return nullptr;
+  return backend;
+}
+
+std::mutex g_backendMutex;
+std::shared_ptr<Backend> g_backend;
+
+std::shared_ptr<Backend> AcquireBackend() {
+  std::lock_guard lock(g_backendMutex);
+  if (!g_backend) g_backend = MakeBackend();
+  return g_backend;
+}
+
+// ---------------------------------------------------------------------------
+// Arithmetic
+
+std::int64_t CeilDiv(std::int64_t a, std::int64_t b) {
+  return a >= 0 ? (a + b - 1) / b : -((-a) / b);
+}
+
+// Rounds a / b (b > 0) half away from zero.
+std::int64_t RoundDiv(std::int64_t a, std::int64_t b) {
+  return a >= 0 ? (a + b / 2) / b : -((-a + b / 2) / b);
+}
+
+int ClampToInt(std::int64_t v) {
+  return static_cast<int>(std::clamp<std::int64_t>(v, INT_MIN, INT_MAX));
+}
+
+// 26.6 to whole pixels, halves up.
+int RoundPos(FT_Pos v) { return ClampToInt((static_cast<std::int64_t>(v) + 32) >> 6); }
+
+bool SameAsciiName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+// fontconfig's stock shear for synthetic italics ([1 0.2; 0 1]). Fixed here
+// rather than read from the match, so a user's configuration cannot change it.
+constexpr FT_Fixed SyntheticShear = 0x3333;  // 0.2 in 16.16
+
+constexpr std::array<char32_t, 32> Cp1252High = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80-87
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,       // 88-8F
+    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90-97
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,  // 98-9F
+};
+
+enum class CharMapKind { Unicode, Symbol, None };
+
+// Stands in for a glyph that could not be made (out of memory).
+const GlyphCoverage& InvalidGlyph() {
+  static const GlyphCoverage invalid;
+  return invalid;
+}
+
+// Coverage as drawn into a buffer: where it came from does not matter.
+struct Coverage {
+  int left;
+  int top;
+  int width;
+  int rows;
+  const std::uint8_t* grey;
+};
+
+void BlitMax(const Coverage& g, std::int64_t x0, std::int64_t y0, std::uint8_t* buffer, int width,
+             int height, int pitch) {
+  const std::int64_t xBegin = std::max<std::int64_t>(x0, 0);
+  const std::int64_t xEnd = std::min<std::int64_t>(x0 + g.width, width);
+  const std::int64_t yBegin = std::max<std::int64_t>(y0, 0);
+  const std::int64_t yEnd = std::min<std::int64_t>(y0 + g.rows, height);
+  for (std::int64_t y = yBegin; y < yEnd; ++y) {
+    const std::uint8_t* src = g.grey + (y - y0) * g.width + (xBegin - x0);
+    std::uint8_t* dst = buffer + y * pitch + xBegin;
+    for (std::int64_t x = xBegin; x < xEnd; ++x, ++src, ++dst) *dst = std::max(*dst, *src);
+  }
+}
+
+void FillRect(const PixelRect& r, std::uint8_t* buffer, int width, int height, int pitch) {
+  const std::int64_t xBegin = std::max<std::int64_t>(r.left, 0);
+  const std::int64_t xEnd = std::min<std::int64_t>(std::int64_t{r.left} + r.width, width);
+  const std::int64_t yBegin = std::max<std::int64_t>(r.top, 0);
+  const std::int64_t yEnd = std::min<std::int64_t>(std::int64_t{r.top} + r.height, height);
+  for (std::int64_t y = yBegin; y < yEnd; ++y) {
+    for (std::int64_t x = xBegin; x < xEnd; ++x) buffer[y * pitch + x] = 255;
+  }
+}
+
+bool BufferArgumentsValid(const std::uint8_t* buffer, int width, int height, int pitch) {
+  if (width < 0 || height < 0) return false;
+  if (width == 0 || height == 0) return true;
+  return buffer != nullptr && pitch >= width;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// The font
+
+struct PlatformFont::Impl {
+  std::shared_ptr<Backend> backend;  // first member: destroyed last
+  FacePtr facePtr{nullptr, FtFaceDeleter{nullptr}};
+  FT_Face face = nullptr;  // facePtr.get()
+  int em = 0;
+  int style = 0;
+  int ascent = 0;
+  int descent = 0;
+  bool syntheticBold = false;
+  bool syntheticItalic = false;
+  FT_Pos boldStrength = 0;  // 26.6, whole pixels
+  CharMapKind charMap = CharMapKind::None;
+  std::string family;
+  std::string file;
+  PixelRect underline;  // top and height only: rows in cell coordinates
+  PixelRect strikeOut;
+
+  mutable std::mutex mutex;  // the face's glyph slot and the cache
+  mutable std::array<std::unique_ptr<GlyphCoverage>, 256> cache;
+
+  FT_UInt GlyphIndex(std::uint8_t code) const {
+    const char32_t cp = Windows1252ToUnicode(code);
+    switch (charMap) {
+      case CharMapKind::Unicode:
+        return cp == 0 ? 0 : FT_Get_Char_Index(face, cp);
+      case CharMapKind::Symbol: {
+        // Symbol fonts put their glyphs at U+F000 + byte (some at the byte).
+        const FT_UInt index = FT_Get_Char_Index(face, 0xF000u + code);
+        return index != 0 ? index : FT_Get_Char_Index(face, code);
+      }
+      case CharMapKind::None:
+        break;
+    }
+    return 0;
+  }
+
+  // The one glyph pipeline: hinted load, synthetic slant and bold, render.
+  // Caller holds `mutex`.
+  GlyphCoverage RenderLocked(std::uint8_t code, bool mono) const {
+    GlyphCoverage out;
+    const FT_Int32 flags = FT_LOAD_NO_BITMAP | (mono ? FT_LOAD_TARGET_MONO : FT_LOAD_DEFAULT);
+    if (FT_Load_Glyph(face, GlyphIndex(code), flags) != 0) return out;
+    FT_GlyphSlot slot = face->glyph;
+    if (slot->format != FT_GLYPH_FORMAT_OUTLINE) return out;
+    if (syntheticItalic) {
+      FT_Matrix shear{0x10000, SyntheticShear, 0, 0x10000};
+      FT_Outline_Transform(&slot->outline, &shear);
+    }
+    if (syntheticBold) {
+      if (FT_Outline_EmboldenXY(&slot->outline, boldStrength, boldStrength) != 0) return out;
+      slot->advance.x += boldStrength;
+    }
+    if (FT_Render_Glyph(slot, mono ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) != 0) return out;
+
+    const FT_Bitmap& bm = slot->bitmap;
+    if (bm.pixel_mode != FT_PIXEL_MODE_GRAY && bm.pixel_mode != FT_PIXEL_MODE_MONO && bm.rows > 0) {
+      return out;
+    }
+    out.left = slot->bitmap_left;
+    out.top = ascent - slot->bitmap_top;
+    out.width = static_cast<int>(bm.width);
+    out.rows = static_cast<int>(bm.rows);
+    out.advance = RoundPos(slot->advance.x);
+    out.grey.resize(static_cast<std::size_t>(out.width) * static_cast<std::size_t>(out.rows));
+    // A negative pitch means the rows are stored bottom first.
+    const unsigned char* top = bm.pitch >= 0 ? bm.buffer : bm.buffer - bm.pitch * (out.rows - 1);
+    for (int y = 0; y < out.rows; ++y) {
+      const unsigned char* row = top + static_cast<std::ptrdiff_t>(y) * bm.pitch;
+      std::uint8_t* dst = out.grey.data() + static_cast<std::size_t>(y) * out.width;
+      for (int x = 0; x < out.width; ++x) {
+        dst[x] = bm.pixel_mode == FT_PIXEL_MODE_GRAY
+                     ? row[x]
+                     : static_cast<std::uint8_t>((row[x >> 3] & (0x80 >> (x & 7))) != 0 ? 255 : 0);
+      }
+    }
+    out.valid = true;
+    return out;
+  }
+
+  const GlyphCoverage& CachedLocked(std::uint8_t code) const {
+    std::unique_ptr<GlyphCoverage>& slot = cache[code];
+    if (!slot) {
+      try {
+        slot = std::make_unique<GlyphCoverage>(RenderLocked(code, false));
+      } catch (...) {  // nothing cached: a later call tries again
+        return InvalidGlyph();
+      }
+    }
+    return *slot;
+  }
+
+  std::int64_t TextWidthLocked(std::string_view text) const {
+    std::int64_t sum = 0;
+    for (char c : text) sum += CachedLocked(static_cast<std::uint8_t>(c)).advance;
+    return sum;
+  }
+
+  std::vector<PixelRect> Lines(int originX, int textWidth) const {
+    std::vector<PixelRect> rects;
+    if (textWidth <= 0) return rects;
+    try {
+      if ((style & FontStyleUnderline) != 0) {
+        rects.push_back({originX, underline.top, textWidth, underline.height});
+      }
+      if ((style & FontStyleStrikeOut) != 0) {
+        rects.push_back({originX, strikeOut.top, textWidth, strikeOut.height});
+      }
+    } catch (...) {
+      rects.clear();
+    }
+    return rects;
+  }
+
+  // Shared by the grey and the 1-bit drawing; `glyph(code, out)` gives the
+  // coverage to place and returns false when the glyph failed.
+  template <typename GlyphFn>
+  bool Compose(std::string_view text, int originX, std::uint8_t* buffer, int width, int height,
+               int pitch, GlyphFn glyph) const {
+    if (!BufferArgumentsValid(buffer, width, height, pitch)) return false;
+    try {
+      return ComposeLocked(text, originX, buffer, width, height, pitch, glyph);
+    } catch (...) {
+      return false;
+    }
+  }
+
+  template <typename GlyphFn>
+  bool ComposeLocked(std::string_view text, int originX, std::uint8_t* buffer, int width,
+                     int height, int pitch, GlyphFn& glyph) const {
+    std::lock_guard lock(mutex);
+    const bool visible = width > 0 && height > 0;
+    bool ok = true;
+    std::int64_t pen = originX;
+    for (char c : text) {
+      const auto code = static_cast<std::uint8_t>(c);
+      Coverage g{};
+      if (!glyph(code, g)) ok = false;
+      if (visible && g.width > 0 && g.rows > 0) {
+        BlitMax(g, pen + g.left, g.top, buffer, width, height, pitch);
+      }
+      pen += CachedLocked(code).advance;
+    }
+    if (visible) {
+      for (const PixelRect& r : Lines(originX, ClampToInt(pen - originX))) {
+        FillRect(r, buffer, width, height, pitch);
+      }
+    }
+    return ok;
+  }
+};
+
+PlatformFont::PlatformFont(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+PlatformFont::~PlatformFont() = default;
+
+int PlatformFont::Ascent() const { return impl_->ascent; }
+int PlatformFont::Descent() const { return impl_->descent; }
+int PlatformFont::CellHeight() const { return impl_->ascent + impl_->descent; }
+int PlatformFont::EmPixels() const { return impl_->em; }
+bool PlatformFont::IsItalic() const { return (impl_->style & FontStyleItalic) != 0; }
+int PlatformFont::Weight() const { return (impl_->style & FontStyleBold) != 0 ? 700 : 400; }
+int PlatformFont::StyleBits() const { return impl_->style; }
+std::string PlatformFont::FamilyName() const {
+  try {
+    return impl_->family;
+  } catch (...) {
+    return {};
+  }
+}
+std::string PlatformFont::FilePath() const {
+  try {
+    return impl_->file;
+  } catch (...) {
+    return {};
+  }
+}
+bool PlatformFont::IsSyntheticBold() const { return impl_->syntheticBold; }
+bool PlatformFont::IsSyntheticItalic() const { return impl_->syntheticItalic; }
+
+int PlatformFont::Advance(std::uint8_t code) const { return Glyph(code).advance; }
+
+int PlatformFont::TextWidth(std::string_view text) const {
+  try {
+    std::lock_guard lock(impl_->mutex);
+    return ClampToInt(impl_->TextWidthLocked(text));
+  } catch (...) {
+    return 0;
+  }
+}
+
+TextSize PlatformFont::TextExtent(std::string_view text) const {
+  return {TextWidth(text), CellHeight()};
+}
+
+const GlyphCoverage& PlatformFont::Glyph(std::uint8_t code) const {
+  try {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->CachedLocked(code);
+  } catch (...) {
+    return InvalidGlyph();
+  }
+}
+
+std::vector<PixelRect> PlatformFont::LineRects(int originX, int textWidth) const {
+  return impl_->Lines(originX, textWidth);
+}
+
+bool PlatformFont::DrawText(std::string_view text, int originX, std::uint8_t* buffer, int width,
+                            int height, int pitch) const {
+  // Every glyph rendered afresh: this is the plain rasteriser that the cached
+  // glyphs of Glyph() must reproduce, and the speed they are measured against.
+  const Impl& impl = *impl_;
+  GlyphCoverage current;  // kept alive while Compose blits it
+  return impl.Compose(text, originX, buffer, width, height, pitch,
+                      [&impl, &current](std::uint8_t code, Coverage& out) {
+                        current = impl.RenderLocked(code, false);
+                        out = {current.left, current.top, current.width, current.rows,
+                               current.grey.data()};
+                        return current.valid;
+                      });
+}
+
+bool PlatformFont::DrawTextMono(std::string_view text, int originX, std::uint8_t* buffer, int width,
+                                int height, int pitch) const {
+  const Impl& impl = *impl_;
+  GlyphCoverage current;  // kept alive while Compose blits it
+  return impl.Compose(
+      text, originX, buffer, width, height, pitch,
+      [&impl, &current](std::uint8_t code, Coverage& out) {
+        current = impl.RenderLocked(code, true);
+        out = {current.left, current.top, current.width, current.rows, current.grey.data()};
+        return current.valid;
+      });
+}
+
+// ---------------------------------------------------------------------------
+// Opening
+
+namespace {
+
+struct MatchedFace {
+  std::string file;
+  int index = 0;
+  std::string family;
+};
+
+int PatternNumber(FcPattern* p, const char* object, int fallback) {
+  int i = 0;
+  if (FcPatternGetInteger(p, object, 0, &i) == FcResultMatch) return i;
+  double d = 0;
+  if (FcPatternGetDouble(p, object, 0, &d) == FcResultMatch) return static_cast<int>(d);
+  return fallback;
+}
+
+// Caller holds backend.mutex.
+bool MatchFace(Backend& backend, const std::string& name, int emPixels, bool bold, bool italic,
+               MatchedFace& out) {
+  PatternPtr pattern(FcPatternCreate());
+  if (!pattern) return false;
+  FcPattern* p = pattern.get();
+  const auto* family = reinterpret_cast<const FcChar8*>(name.c_str());
+  if (!name.empty() && !FcPatternAddString(p, FC_FAMILY, family)) return false;
+  if (!FcPatternAddInteger(p, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR) ||
+      !FcPatternAddInteger(p, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN) ||
+      !FcPatternAddBool(p, FC_SCALABLE, FcTrue) ||
+      !FcPatternAddDouble(p, FC_PIXEL_SIZE, static_cast<double>(emPixels))) {
+    return false;
+  }
+  if (!FcConfigSubstitute(backend.config.get(), p, FcMatchPattern)) return false;
+  FcDefaultSubstitute(p);
+  FcResult result = FcResultNoMatch;
+  PatternPtr match(FcFontMatch(backend.config.get(), p, &result));
+  if (!match || result != FcResultMatch) return false;
+
+  FcChar8* file = nullptr;
+  if (FcPatternGetString(match.get(), FC_FILE, 0, &file) != FcResultMatch || file == nullptr) {
+    return false;
+  }
+  out.file = reinterpret_cast<const char*>(file);
+  out.index = PatternNumber(match.get(), FC_INDEX, 0);
+  // The face's first family, unless one of its families is the name asked.
+  FcChar8* value = nullptr;
+  for (int i = 0; FcPatternGetString(match.get(), FC_FAMILY, i, &value) == FcResultMatch; ++i) {
+    const std::string_view candidate(reinterpret_cast<const char*>(value));
+    if (i == 0) out.family = candidate;
+    if (SameAsciiName(candidate, name)) {
+      out.family = candidate;
+      break;
+    }
+  }
+  return true;
+}
+
+// The face's OS/2 weight class (100..900), or 400 / 700 from its style flags.
+int FaceWeightClass(FT_Face face) {
+  const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+  if (os2 != nullptr && os2->version != 0xFFFF && os2->usWeightClass > 0 &&
+      os2->usWeightClass <= 1000) {
+    // Some old fonts count weight 1..9.
+    return os2->usWeightClass < 10 ? os2->usWeightClass * 100 : os2->usWeightClass;
+  }
+  return (face->style_flags & FT_STYLE_FLAG_BOLD) != 0 ? 700 : 400;
+}
+
+// Metrics and line positions in pixels, from the face's own tables.
+void ComputeMetrics(PlatformFont::Impl& f) {
+  FT_Face face = f.face;
+  const std::int64_t em = f.em;
+  const std::int64_t upem = face->units_per_EM;
+  const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+  const auto* post = static_cast<const TT_Postscript*>(FT_Get_Sfnt_Table(face, FT_SFNT_POST));
+  const bool haveOs2 = os2 != nullptr && os2->version != 0xFFFF;
+
+  std::int64_t ascentUnits = face->ascender;
+  std::int64_t descentUnits = -std::int64_t{face->descender};
+  if (haveOs2 && os2->usWinAscent + os2->usWinDescent > 0) {
+    ascentUnits = os2->usWinAscent;
+    descentUnits = os2->usWinDescent;
+  }
+  f.ascent = ClampToInt(std::max<std::int64_t>(0, CeilDiv(ascentUnits * em, upem)));
+  f.descent = ClampToInt(std::max<std::int64_t>(0, CeilDiv(descentUnits * em, upem)));
+  const int cell = f.ascent + f.descent;
+
+  // Bar tops, in font units above the baseline.
+  std::int64_t underTop = 0;
+  std::int64_t underSize = 0;
+  if (post != nullptr) {
+    underTop = post->underlinePosition;
+    underSize = post->underlineThickness;
+  } else {  // FreeType's value is the bar's centre
+    underSize = face->underline_thickness;
+    underTop = face->underline_position + underSize / 2;
+  }
+  std::int64_t strikeTop = 0;
+  std::int64_t strikeSize = 0;
+  if (haveOs2 && os2->yStrikeoutSize > 0) {
+    strikeTop = os2->yStrikeoutPosition;
+    strikeSize = os2->yStrikeoutSize;
+  } else {  // no table: a bar of underline thickness near half the x-height
+    strikeSize = underSize;
+    strikeTop = upem * 3 / 10 + strikeSize / 2;
+  }
+  const int underHeight = ClampToInt(std::max<std::int64_t>(1, RoundDiv(underSize * em, upem)));
+  int underRow = ClampToInt(f.ascent - RoundDiv(underTop * em, upem));
+  // Keep the underline inside the cell, where callers' buffers end.
+  underRow = std::max(std::min(underRow, cell - underHeight), 0);
+  f.underline = {0, underRow, 0, underHeight};
+  const int strikeHeight = ClampToInt(std::max<std::int64_t>(1, RoundDiv(strikeSize * em, upem)));
+  f.strikeOut = {0, ClampToInt(f.ascent - RoundDiv(strikeTop * em, upem)), 0, strikeHeight};
+}
+
+std::unique_ptr<PlatformFont> OpenFont(std::string_view faceName, int emPixels, int styleBits) {
+  if (emPixels <= 0 || emPixels > FontMaxEmPixels) return nullptr;
+  std::shared_ptr<Backend> backend = AcquireBackend();
+  if (!backend) return nullptr;
+
+  const bool bold = (styleBits & FontStyleBold) != 0;
+  const bool italic = (styleBits & FontStyleItalic) != 0;
+  // fontconfig takes NUL-terminated names: a name stops at its first NUL.
+  std::string name(faceName.substr(0, faceName.find('\0')));
+
+  auto impl = std::make_unique<PlatformFont::Impl>();
+  impl->backend = backend;
+  impl->em = emPixels;
+  impl->style = styleBits;
+  MatchedFace matched;
+  {
+    std::lock_guard lock(backend->mutex);
+    if (!MatchFace(*backend, name, emPixels, bold, italic, matched)) return nullptr;
+    FT_Face face = nullptr;
+    if (FT_New_Face(backend->library.get(), matched.file.c_str(), matched.index, &face) != 0) {
+      return nullptr;
+    }
+    impl->facePtr = FacePtr(face, FtFaceDeleter{backend.get()});
+  }
+  FT_Face face = impl->face = impl->facePtr.get();
+  if (!FT_IS_SCALABLE(face) || face->units_per_EM == 0) return nullptr;
+  if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(emPixels)) != 0) return nullptr;
+  if (FT_Select_Charmap(face, FT_ENCODING_UNICODE) == 0) {
+    impl->charMap = CharMapKind::Unicode;
+  } else if (FT_Select_Charmap(face, FT_ENCODING_MS_SYMBOL) == 0) {
+    impl->charMap = CharMapKind::Symbol;
+  }
+
+  // Synthesis follows fontconfig's stock rule (bold over a face of medium
+  // weight or less, italic over an upright face) but reads the face itself:
+  // the match's weight and slant are rewritten by that same rule, and a
+  // user's configuration must not turn synthesis on or off.
+  impl->syntheticBold = bold && FaceWeightClass(face) <= 500;
+  impl->syntheticItalic = italic && (face->style_flags & FT_STYLE_FLAG_ITALIC) == 0;
+  if (impl->syntheticBold) {
+    // FreeType's strength (em / 24) in whole pixels, at least one, so that
+    // bold shows at small sizes and advances stay whole.
+    const FT_Pos strength = FT_MulFix(face->units_per_EM, face->size->metrics.y_scale) / 24;
+    impl->boldStrength = std::max<FT_Pos>(64, (strength + 32) & ~FT_Pos{63});
+  }
+  impl->family = matched.family;
+  impl->file = matched.file;
+  ComputeMetrics(*impl);
+  return std::make_unique<PlatformFont>(std::move(impl));
+}
+
+std::vector<std::string> ListFamilies() {
+  std::vector<std::string> families;
+  std::shared_ptr<Backend> backend = AcquireBackend();
+  if (!backend) return families;
+  PatternPtr pattern(FcPatternCreate());
+  ObjectSetPtr objects(FcObjectSetCreate());
+  if (!pattern || !objects || !FcPatternAddBool(pattern.get(), FC_SCALABLE, FcTrue) ||
+      !FcObjectSetAdd(objects.get(), FC_FAMILY)) {
+    return families;
+  }
+  {
+    std::lock_guard lock(backend->mutex);
+    FontSetPtr set(FcFontList(backend->config.get(), pattern.get(), objects.get()));
+    if (!set) return families;
+    for (int i = 0; i < set->nfont; ++i) {
+      FcChar8* value = nullptr;
+      for (int n = 0; FcPatternGetString(set->fonts[i], FC_FAMILY, n, &value) == FcResultMatch;
+           ++n) {
+        families.emplace_back(reinterpret_cast<const char*>(value));
+      }
+    }
+  }
+  std::sort(families.begin(), families.end());
+  families.erase(std::unique(families.begin(), families.end()), families.end());
+  return families;
+}
+
+}  // namespace
+
+std::unique_ptr<PlatformFont> OpenPlatformFont(std::string_view faceName, int emPixels,
+                                               int styleBits) {
+  try {
+    return OpenFont(faceName, emPixels, styleBits);
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+std::vector<std::string> ListFontFamilies() {
+  try {
+    return ListFamilies();
+  } catch (...) {
+    return {};
+  }
+}
+
+std::unique_ptr<PlatformFont> OpenSystemFont() {
+  return OpenPlatformFont("Liberation Sans", 14, FontStyleBold);
+}
+
+char32_t Windows1252ToUnicode(std::uint8_t code) {
+  return code >= 0x80 && code <= 0x9F ? Cp1252High[code - 0x80] : char32_t{code};
+}
+
+int PointsToPixels(int points, int dpi) {
+  if (dpi == 0) return -1;
+  const std::int64_t product = std::int64_t{points} * dpi;
+  const std::int64_t result = RoundDiv(product, 72);
+  if (result < INT_MIN || result > INT_MAX) return -1;
+  return static_cast<int>(result);
+}
+
+void ShutdownPlatformFonts() {
+  std::lock_guard lock(g_backendMutex);
+  g_backend.reset();
+}

@@ -1,0 +1,41 @@
+#include "composer/compose.h"
+
+#include <algorithm>
+
+#include "raster/draw_surface.h"
+#include "raster/image.h"
+
+int SheetCellPitch() { return ImagePixelWidth(SheetImageNumber) / SheetColumnCount; }
+
+int DefaultCellSize() { return SheetCellPitch() - CellFaceInset; }
+
+int MaxCellSize() { return std::max(ControlCellSizeLimit, SheetCellPitch()); }
+
+std::string_view TrimCaption(std::string_view caption) {
+  const std::size_t first = caption.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  return caption.substr(first, caption.find_last_not_of(' ') - first + 1);
+}
+
+int ComposeButtonImage(int w, int h, std::string_view caption) {
+  const int p = SheetCellPitch();
+  const std::string_view text = TrimCaption(caption);
+  const long long length = static_cast<long long>(text.size());
+  // Checked before the old button image is released, so the preview never
+  // points at an image that is gone.
+  if (length == 0 || w < MinCellSize || h < MinCellSize || h > ImageMaxSide || length * w > ImageMaxSide) return 0;
+  if (!MakeImage(ButtonImage, static_cast<int>(length * w), h)) return 0;
+  if (!BeginDraw(ImageSurface(ButtonImage))) return 1;  // all black, as made
+
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const int k = static_cast<unsigned char>(text[i]) - 32;
+    const int row = k / 10;  // truncated toward zero, as for the tab's -2
+    const int column = k - 10 * row;
+    // A cell that cannot be copied (no sheet) stays black rather than
+    // repeating the previous character's cell.
+    if (!CopyImageArea(SheetImageNumber, CellImage, column * p + CellFaceInset, row * p, w, h)) continue;
+    PasteImage(ImageHandle(CellImage), static_cast<int>(i) * w, 0);
+  }
+  EndDraw();
+  return 1;
+}

@@ -1,0 +1,56 @@
+#include "renderer/glyph_drawing.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "raster/draw_surface.h"
+#include "raster/image.h"
+#include "renderer/renderer_settings.h"
+#include "toolkit/core/fonts.h"
+
+RendererSettings rendererSettings;
+
+namespace {
+
+void DrawShadowCopies(std::string_view text, int ox, int oy, int count) {
+  const RendererSettings& s = rendererSettings;
+  SetDrawFont(FontHandle(ShadowFont));
+  for (int i = 1; i <= count; ++i) {
+    for (int j = 1; j <= count; ++j) PaintText(ox + s.shadowOffsetX + i, oy + s.shadowOffsetY + j, text, s.shadowColour);
+  }
+}
+
+void DrawFace(std::string_view text, int ox, int oy) {
+  SetDrawFont(FontHandle(FaceFont));
+  PaintText(ox, oy, text, rendererSettings.textColour);
+}
+
+}  // namespace
+
+void DrawLayeredGlyph(std::string_view text, int ox, int oy, bool shadowOn, int count) {
+  if (shadowOn) DrawShadowCopies(text, ox, oy, count);
+  DrawFace(text, ox, oy);
+}
+
+void RefreshPreview(bool shadowOn, int count, std::string_view testText) {
+  RendererSettings& s = rendererSettings;
+  MakeFont(ShadowFont, s.fontName, s.shadowSize, s.styleBits);
+  MakeFont(FaceFont, s.fontName, s.fontSize, s.styleBits);
+  if (!ImageExists(PreviewImage)) MakeImage(PreviewImage, PreviewSide, PreviewSide);
+
+  if (!BeginDraw(ImageSurface(PreviewImage))) return;
+  SetDrawMode(DrawModeTransparent);
+  FillBox(0, 0, PreviewSide, PreviewSide, s.backgroundColour);
+  int m = 0;
+  if (shadowOn) {
+    // Nothing but the new drawing state's system font is selected yet: the
+    // shadow's share of the cell is measured in it.
+    m = std::max(MeasureTextWidth("@"), MeasureTextHeight("@"));
+    m += std::max(std::abs(s.shadowOffsetX), std::abs(s.shadowOffsetY)) + count;
+    DrawShadowCopies(testText, PreviewOrigin, PreviewOrigin, count);
+  }
+  DrawFace(testText, PreviewOrigin, PreviewOrigin);
+  m = std::max({m, MeasureTextWidth("@"), MeasureTextHeight("@")});
+  EndDraw();
+  s.cellMeasure = m;
+}

@@ -1,0 +1,40 @@
+// The renderer's settings: one record for the whole run, kept in memory only.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct RendererSettings {
+  std::string fontName = "Arial";
+  int fontSize = 8;    // points, face font
+  int shadowSize = 8;  // points, shadow font
+  int styleBits = 0;   // FontBold, FontItalic, FontUnderline, FontStrikeOut
+  std::uint32_t textColour = 0x00FFFFFF;
+  std::uint32_t shadowColour = 0;
+  std::uint32_t backgroundColour = 0;
+  int shadowOffsetX = 0;  // pixels, -20..20
+  int shadowOffsetY = 0;
+  int cellMeasure = 0;  // written by every RefreshPreview
+  std::string lastTestChar;
+};
+
+extern RendererSettings rendererSettings;
+
+// The numbered objects the renderer draws with.
+inline constexpr int FaceFont = 1;
+inline constexpr int ShadowFont = 2;
+inline constexpr int TextSwatchImage = 0;
+inline constexpr int ShadowSwatchImage = 1;
+inline constexpr int PreviewImage = 2;
+inline constexpr int SheetImage = 3;
+
+inline constexpr int PreviewSide = 200;
+inline constexpr int PreviewOrigin = 30;  // the face's top-left in the preview
+
+// Ranges the window's controls allow; sizes up to 400 points come from the
+// font dialog.
+inline constexpr int MinFontSize = 1;
+inline constexpr int MaxFontSize = 400;
+inline constexpr int MaxShadowOffset = 20;
+inline constexpr int MinShadowCount = 1;
+inline constexpr int MaxShadowCount = 10;

@@ -1,0 +1,38 @@
+#include "renderer/sheet_build.h"
+
+#include "raster/draw_surface.h"
+#include "raster/image.h"
+#include "renderer/glyph_drawing.h"
+#include "renderer/renderer_settings.h"
+#include "toolkit/core/fonts.h"
+
+int BuildCharacterSheet(bool shadowOn, int count, std::string_view testText) {
+  RendererSettings& s = rendererSettings;
+  RefreshPreview(shadowOn, count, testText);
+  s.cellMeasure += SheetFaceInset;
+  const int n = s.cellMeasure;
+
+  // Fonts that could not be made would leave the sheet drawn in the system
+  // font; a sheet past the image size limit cannot be made at all.
+  if (n <= SheetFaceInset || static_cast<long long>(n) * SheetColumns > ImageMaxSide) return 0;
+  MakeFont(ShadowFont, s.fontName, s.shadowSize, s.styleBits);
+  MakeFont(FaceFont, s.fontName, s.fontSize, s.styleBits);
+  if (!FontHandle(FaceFont) || (shadowOn && !FontHandle(ShadowFont))) return 0;
+
+  const int side = SheetColumns * n;
+  if (!MakeImage(SheetImage, side, side)) return 0;
+  if (!BeginDraw(ImageSurface(SheetImage))) return 0;
+  SetDrawMode(DrawModeTransparent);
+  FillBox(0, 0, side, side, s.backgroundColour);
+  int col = 0, row = 0;
+  for (int code = SheetFirstCode; code <= SheetLastCode; ++code) {
+    const char ch = static_cast<char>(code);
+    DrawLayeredGlyph(std::string_view(&ch, 1), col * n + SheetFaceInset, row * n, shadowOn, count);
+    if (++col > SheetColumns - 1) {
+      col = 0;
+      ++row;
+    }
+  }
+  EndDraw();
+  return n;
+}

@@ -7,3 +7,5 @@ inline constexpr int ExitFailed = 1;
 inline constexpr int ExitUsage = 2;
 
 int RunConvert(int argc, char** argv);
+int RunSheet(int argc, char** argv);
+int RunCaption(int argc, char** argv);

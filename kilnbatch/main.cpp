@@ -7,13 +7,33 @@
 namespace {
 
 constexpr const char* Usage =
-    "usage: kilnbatch convert IN.bmp OUT.bmp\n"
+    "usage: kilnbatch sheet -o OUT.bmp [options]\n"
+    "       kilnbatch caption --sheet SHEET.bmp --text TEXT -o OUT.bmp [--width W] [--height H]\n"
+    "       kilnbatch convert IN.bmp OUT.bmp\n"
     "       kilnbatch --help | --version\n";
 
 constexpr const char* Help =
     "kilnbatch: the bitmap lettering engine on the command line.\n"
     "\n"
-    "  convert IN.bmp OUT.bmp   read any BMP file and write it as a 24-bit BMP\n"
+    "  sheet    build a character sheet: codes 32 to 126 in a 10-column grid\n"
+    "           -o OUT.bmp        where to write it (required)\n"
+    "           --font NAME       face name (Arial)\n"
+    "           --size PT         1 to 400 points (8)\n"
+    "           --bold --italic --underline --strikeout\n"
+    "           --colour RRGGBB   text colour (FFFFFF)\n"
+    "           --background RRGGBB  (000000)\n"
+    "           --shadow          draw the layered shadow\n"
+    "           --shadow-size PT  1 to 400 points (8)\n"
+    "           --shadow-colour RRGGBB  (000000)\n"
+    "           --offset X,Y      shadow offset, each -20 to 20 (0,0)\n"
+    "           --count C         shadow passes, 1 to 10 (1)\n"
+    "           --preview FILE    also write the 200 x 200 preview of --test\n"
+    "           --test TEXT       preview text (A)\n"
+    "           --dpi N           pixels per inch for point sizes (96)\n"
+    "  caption  compose a caption from a sheet\n"
+    "           --width W --height H  cell rectangle, 1 to max(40, sheet width / 10);\n"
+    "                                 both default to sheet width / 10 - 4\n"
+    "  convert  read any BMP file and write it as a 24-bit BMP\n"
     "\n"
     "Exit codes: 0 done, 1 a file could not be read or written, 2 a usage error.\n";
 
@@ -34,6 +54,8 @@ int main(int argc, char** argv) {
     std::printf("kilnbatch %s\n", KilnVersion);
     return ExitDone;
   }
+  if (std::strcmp(command, "sheet") == 0) return RunSheet(argc - 2, argv + 2);
+  if (std::strcmp(command, "caption") == 0) return RunCaption(argc - 2, argv + 2);
   if (std::strcmp(command, "convert") == 0) return RunConvert(argc - 2, argv + 2);
   std::fprintf(stderr, "kilnbatch: unknown command '%s'\n", command);
   std::fputs(Usage, stderr);

@@ -103,20 +103,33 @@ void FillSpans(DrawState& s, PixelStore& t, int x, int y, int w, int h) {
   }
 }
 
+// Where in a coverage box there may be ink: [x0, x1) x [y0, y1).
+struct InkBounds {
+  int x0, y0, x1, y1;
+};
+
 // Blends a coverage box onto the target. `cov(sx, sy)` is the coverage of the
 // box pixel; the box is w x h with its top-left at (dx, dy) on the target,
-// clipped to the target.
+// clipped to the target. Only the pixels within `ink` are visited: outside it
+// coverage is 0, which leaves a pixel as it is in the transparent mode.
 template <int BytesPerPixel, class Coverage>
-void BlendCoverage(DrawState& s, PixelStore& t, int dx, int dy, int w, int h, Coverage cov) {
+void BlendCoverage(DrawState& s, PixelStore& t, int dx, int dy, int w, int h, Coverage cov,
+                   InkBounds ink = {0, 0, INT32_MAX, INT32_MAX}) {
   if (dx + w > s.width) w = s.width - dx;
   if (dy + h > s.height) h = s.height - dy;
   if (w <= 0 || dx + w < 0 || dy + h < 0 || dx >= s.width || dy >= s.height) return;
-  const int sx0 = dx < 0 ? -dx : 0;
-  const int sy0 = dy < 0 ? -dy : 0;
+  int sx0 = dx < 0 ? -dx : 0;
+  int sy0 = dy < 0 ? -dy : 0;
   if (sy0 >= h) return;
 
   const Bgr f = PixelOf(s.frontApplied);
   const bool transparent = (s.mode & DrawModeTransparent) != 0;
+  if (transparent) {
+    sx0 = std::max(sx0, ink.x0);
+    sy0 = std::max(sy0, ink.y0);
+    w = std::min(w, ink.x1);
+    h = std::min(h, ink.y1);
+  }
   const Bgr k = PixelOf(s.backApplied);
   for (int sy = sy0; sy < h; ++sy) {
     std::uint8_t* p = t.Pixel(dx + sx0, dy + sy);
@@ -184,6 +197,21 @@ int PaintTextOn(DrawState& s, PixelStore& t, int x, int y, std::string_view text
   if (w <= 0 || cy <= 0) return result;
 
   if (glyphCacheEnabled) {
+    const bool lines = (font.StyleBits() & (FontStyleUnderline | FontStyleStrikeOut)) != 0;
+    if (text.size() == 1 && !lines && (s.mode & DrawModeTransparent)) {
+      // One glyph without its box, as a sheet draws them: blended straight
+      // from the glyph's coverage, over its ink only.
+      const GlyphCoverage& g = font.Glyph(static_cast<std::uint8_t>(text[0]));
+      const int gx = ox + g.left, gy = g.top, gw = g.width;
+      const std::uint8_t* grey = g.grey.data();
+      BlendCoverage<BytesPerPixel>(
+          s, t, dx, y, w, cy,
+          [grey, gx, gy, gw](int sx, int sy) {
+            return static_cast<int>(grey[static_cast<std::size_t>(sy - gy) * static_cast<std::size_t>(gw) + (sx - gx)]);
+          },
+          InkBounds{std::max(gx, 0), std::max(gy, 0), gx + g.width, gy + g.rows});
+      return result;
+    }
     ComposeCoverage(font, text, ox, w, cy, s.coverage);
     const std::uint8_t* box = s.coverage.data();
     BlendCoverage<BytesPerPixel>(s, t, dx, y, w, cy, [box, w](int sx, int sy) {

@@ -8,29 +8,10 @@
 #include "raster/bmp_decode.h"
 #include "raster/bmp_file.h"
 #include "raster/image.h"
+#include "kilnbatch/tests/run_kilnbatch.h"
 #include "raster/tests/test_files.h"
 
 namespace {
-
-struct Outcome {
-  int exitCode = -1;
-  std::string errors;
-};
-
-// Runs kilnbatch with `args` (already quoted), capturing its standard error.
-Outcome Kilnbatch(const std::string& args, const TempFolder& folder) {
-  const std::string errFile = folder / "stderr.txt";
-  const std::string command = std::string("'") + KILNBATCH_PATH + "' " + args + " 2>'" + errFile + "' >/dev/null";
-  const int status = std::system(command.c_str());
-  Outcome run;
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  const auto bytes = ReadBytes(errFile);
-  run.errors.assign(bytes.begin(), bytes.end());
-  std::filesystem::remove(errFile);
-  return run;
-}
-
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
 std::vector<std::string> SuiteFiles(const char* group) {
   std::vector<std::string> files;

@@ -1,0 +1,74 @@
+#include <cstdio>
+#include <string>
+
+#include "composer/compose.h"
+#include "kilnbatch/commands.h"
+#include "kilnbatch/options.h"
+#include "raster/bmp_file.h"
+#include "raster/image.h"
+#include "toolkit/core/text_codes.h"
+
+namespace {
+
+constexpr const char* CaptionUsage =
+    "usage: kilnbatch caption --sheet SHEET.bmp --text TEXT -o OUT.bmp [--width W] [--height H]\n";
+
+const std::vector<OptionSpec> CaptionOptions = {
+    {"--sheet", true}, {"--text", true}, {"-o", true}, {"--width", true}, {"--height", true},
+};
+
+int UsageError(const std::string& message) {
+  std::fprintf(stderr, "kilnbatch caption: %s\n%s", message.c_str(), CaptionUsage);
+  return ExitUsage;
+}
+
+int Failure(const std::string& message) {
+  std::fprintf(stderr, "kilnbatch caption: %s\n", message.c_str());
+  return ExitFailed;
+}
+
+struct Images {
+  ~Images() { ShutdownImages(); }
+};
+
+}  // namespace
+
+int RunCaption(int argc, char** argv) {
+  const ParsedOptions opts = ParseOptions(argc, argv, CaptionOptions);
+  if (!opts.error.empty()) return UsageError(opts.error);
+  if (!opts.positional.empty()) return UsageError("unexpected argument '" + opts.positional.front() + "'");
+  const auto sheet = opts.Value("--sheet");
+  const auto text = opts.Value("--text");
+  const auto out = opts.Value("-o");
+  if (!sheet || sheet->empty()) return UsageError("--sheet SHEET.bmp is required");
+  if (!text) return UsageError("--text TEXT is required");
+  if (!out || out->empty()) return UsageError("-o OUT.bmp is required");
+
+  Images released;
+  std::string why;
+  if (!ReadImageFile(SheetImageNumber, sheet->c_str(), &why)) return Failure(*sheet + ": " + why);
+
+  // The same defaults and range as the composer's size fields after a load.
+  const int maxSize = MaxCellSize();
+  int size[2] = {DefaultCellSize(), DefaultCellSize()};
+  const char* names[2] = {"--width", "--height"};
+  for (int i = 0; i < 2; ++i) {
+    if (const auto v = opts.Value(names[i])) {
+      const auto parsed = ParseInt(*v, MinCellSize, maxSize);
+      if (!parsed) return UsageError(std::string(names[i]) + " must be 1 to " + std::to_string(maxSize) + " for this sheet");
+      size[i] = *parsed;
+    } else if (size[i] < MinCellSize) {
+      return Failure(*sheet + ": the sheet is too narrow for a default cell size (under 50 pixels wide)");
+    }
+  }
+
+  const std::string codes = Utf8ToWindows1252(*text);
+  const std::string_view caption = TrimCaption(codes);
+  if (caption.empty()) return Failure("the caption is empty");
+  if (static_cast<long long>(caption.size()) * size[0] > ImageMaxSide) {
+    return Failure("the caption image would be wider than " + std::to_string(ImageMaxSide) + " pixels");
+  }
+  if (!ComposeButtonImage(size[0], size[1], codes)) return Failure("out of memory");
+  if (!WriteImageBmp(ButtonImage, out->c_str())) return Failure(*out + ": cannot write the file");
+  return ExitDone;
+}

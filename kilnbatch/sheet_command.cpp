@@ -1,0 +1,118 @@
+#include <cstdio>
+#include <string>
+
+#include "kilnbatch/commands.h"
+#include "kilnbatch/options.h"
+#include "raster/bmp_file.h"
+#include "raster/image.h"
+#include "renderer/renderer_settings.h"
+#include "renderer/sheet_build.h"
+#include "toolkit/core/fonts.h"
+#include "toolkit/core/text_codes.h"
+
+namespace {
+
+constexpr const char* SheetUsage =
+    "usage: kilnbatch sheet -o OUT.bmp [--font NAME] [--size PT] [--bold] [--italic]\n"
+    "         [--underline] [--strikeout] [--colour RRGGBB] [--background RRGGBB]\n"
+    "         [--shadow] [--shadow-size PT] [--shadow-colour RRGGBB] [--offset X,Y]\n"
+    "         [--count C] [--preview PREVIEW.bmp] [--test TEXT] [--dpi N]\n";
+
+const std::vector<OptionSpec> SheetOptions = {
+    {"-o", true},          {"--font", true},        {"--size", true},         {"--bold", false},
+    {"--italic", false},   {"--underline", false},  {"--strikeout", false},   {"--colour", true},
+    {"--background", true}, {"--shadow", false},    {"--shadow-size", true},  {"--shadow-colour", true},
+    {"--offset", true},    {"--count", true},       {"--preview", true},      {"--test", true},
+    {"--dpi", true},
+};
+
+int UsageError(const std::string& message) {
+  std::fprintf(stderr, "kilnbatch sheet: %s\n%s", message.c_str(), SheetUsage);
+  return ExitUsage;
+}
+
+struct Images {
+  ~Images() {
+    ShutdownImages();
+    ShutdownFonts();
+  }
+};
+
+}  // namespace
+
+int RunSheet(int argc, char** argv) {
+  const ParsedOptions opts = ParseOptions(argc, argv, SheetOptions);
+  if (!opts.error.empty()) return UsageError(opts.error);
+  if (!opts.positional.empty()) return UsageError("unexpected argument '" + opts.positional.front() + "'");
+  const auto out = opts.Value("-o");
+  if (!out || out->empty()) return UsageError("-o OUT.bmp is required");
+
+  RendererSettings s;
+  bool shadowOn = opts.Has("--shadow");
+  int count = MinShadowCount;
+  std::string test = "A";
+  int dpi = DefaultFontResolution;
+
+  auto number = [&](const char* name, int lo, int hi, int& into) {
+    const auto v = opts.Value(name);
+    if (!v) return true;
+    const auto parsed = ParseInt(*v, lo, hi);
+    if (!parsed) return false;
+    into = *parsed;
+    return true;
+  };
+  auto colour = [&](const char* name, std::uint32_t& into) {
+    const auto v = opts.Value(name);
+    if (!v) return true;
+    const auto parsed = ParseColour(*v);
+    if (!parsed) return false;
+    into = *parsed;
+    return true;
+  };
+  if (!number("--size", MinFontSize, MaxFontSize, s.fontSize)) return UsageError("--size must be 1 to 400 points");
+  if (!number("--shadow-size", MinFontSize, MaxFontSize, s.shadowSize)) {
+    return UsageError("--shadow-size must be 1 to 400 points");
+  }
+  if (!number("--count", MinShadowCount, MaxShadowCount, count)) return UsageError("--count must be 1 to 10");
+  if (!number("--dpi", 1, 1200, dpi)) return UsageError("--dpi must be 1 to 1200");
+  if (!colour("--colour", s.textColour)) return UsageError("--colour must be six hex digits, RRGGBB");
+  if (!colour("--background", s.backgroundColour)) return UsageError("--background must be six hex digits, RRGGBB");
+  if (!colour("--shadow-colour", s.shadowColour)) {
+    return UsageError("--shadow-colour must be six hex digits, RRGGBB");
+  }
+  if (const auto v = opts.Value("--offset")) {
+    const auto pair = ParsePair(*v, -MaxShadowOffset, MaxShadowOffset);
+    if (!pair) return UsageError("--offset must be X,Y with each -20 to 20");
+    s.shadowOffsetX = pair->first;
+    s.shadowOffsetY = pair->second;
+  }
+  if (const auto v = opts.Value("--font")) s.fontName = *v;
+  if (const auto v = opts.Value("--test")) test = Utf8ToWindows1252(*v);
+  s.styleBits = (opts.Has("--bold") ? FontBold : 0) | (opts.Has("--italic") ? FontItalic : 0) |
+                (opts.Has("--underline") ? FontUnderline : 0) | (opts.Has("--strikeout") ? FontStrikeOut : 0);
+
+  Images released;
+  SetFontResolution(dpi);
+  rendererSettings = s;
+  if (!MakeImage(PreviewImage, PreviewSide, PreviewSide)) {
+    std::fputs("kilnbatch sheet: out of memory\n", stderr);
+    return ExitFailed;
+  }
+  const int n = BuildCharacterSheet(shadowOn, count, test);
+  if (!n) {
+    std::fputs("kilnbatch sheet: the character sheet would be too large for this font size\n", stderr);
+    return ExitFailed;
+  }
+  if (!WriteImageBmp(SheetImage, out->c_str())) {
+    std::fprintf(stderr, "kilnbatch sheet: %s: cannot write the file\n", out->c_str());
+    return ExitFailed;
+  }
+  if (const auto preview = opts.Value("--preview")) {
+    if (!WriteImageBmp(PreviewImage, preview->c_str())) {
+      std::fprintf(stderr, "kilnbatch sheet: %s: cannot write the file\n", preview->c_str());
+      return ExitFailed;
+    }
+  }
+  std::printf("cell %d, sheet %dx%d\n", n, SheetColumns * n, SheetColumns * n);
+  return ExitDone;
+}

@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "composer/compose.h"
+#include "kilnbatch/tests/run_kilnbatch.h"
+#include "raster/bmp_file.h"
+#include "raster/image.h"
+#include "renderer/renderer_settings.h"
+#include "renderer/sheet_build.h"
+#include "toolkit/core/fonts.h"
+
+namespace {
+
+class KilnbatchSheetCaption : public ::testing::Test {
+ protected:
+  ~KilnbatchSheetCaption() override {
+    ShutdownImages();
+    ShutdownFonts();
+  }
+
+  // The bytes the window program's build would save for these settings.
+  std::vector<std::uint8_t> BuiltHere(const RendererSettings& s, bool shadowOn, int count) {
+    rendererSettings = s;
+    MakeImage(PreviewImage, PreviewSide, PreviewSide);
+    EXPECT_GT(BuildCharacterSheet(shadowOn, count, "A"), 0);
+    const std::string path = folder / "here.bmp";
+    EXPECT_EQ(WriteImageBmp(SheetImage, path.c_str()), 1);
+    return ReadBytes(path);
+  }
+
+  TempFolder folder;
+};
+
+TEST_F(KilnbatchSheetCaption, ASheetWithTheDefaultsIsTheBuildsBytes) {
+  const std::string out = folder / "sheet.bmp";
+  const Outcome run = Kilnbatch("sheet -o " + Quote(out), folder);
+  ASSERT_EQ(run.exitCode, 0) << run.errors;
+  const auto bytes = ReadBytes(out);
+  EXPECT_EQ(bytes, BuiltHere(RendererSettings{}, false, 1));
+  const int n = rendererSettings.cellMeasure;
+  EXPECT_EQ(run.output, "cell " + std::to_string(n) + ", sheet " + std::to_string(10 * n) + "x" +
+                            std::to_string(10 * n) + "\n");
+}
+
+TEST_F(KilnbatchSheetCaption, EveryOptionReachesTheSettings) {
+  const std::string out = folder / "styled.bmp";
+  const std::string preview = folder / "preview.bmp";
+  const Outcome run = Kilnbatch(
+      "sheet -o " + Quote(out) + " --font 'Times New Roman' --size 14 --bold --italic --underline --strikeout"
+      " --colour '#FF8000' --background 102030 --shadow --shadow-size=10 --shadow-colour 00ff00"
+      " --offset=-3,5 --count 3 --preview " + Quote(preview) + " --test Q",
+      folder);
+  ASSERT_EQ(run.exitCode, 0) << run.errors;
+  RendererSettings s;
+  s.fontName = "Times New Roman";
+  s.fontSize = 14;
+  s.styleBits = FontBold | FontItalic | FontUnderline | FontStrikeOut;
+  s.textColour = 0x000080FF;
+  s.backgroundColour = 0x00302010;
+  s.shadowSize = 10;
+  s.shadowColour = 0x0000FF00;
+  s.shadowOffsetX = -3;
+  s.shadowOffsetY = 5;
+  EXPECT_EQ(ReadBytes(out), BuiltHere(s, true, 3));
+  ASSERT_NE(ReadImageFile(5, preview.c_str()), 0u);
+  EXPECT_EQ(ImagePixelWidth(5), 200);
+}
+
+TEST_F(KilnbatchSheetCaption, ASheetBuiltThenCaptionedReadsBackAsTheComposition) {
+  const std::string sheet = folder / "s.bmp";
+  const std::string play = folder / "play.bmp";
+  ASSERT_EQ(Kilnbatch("sheet -o " + Quote(sheet), folder).exitCode, 0);
+  const Outcome run = Kilnbatch("caption --sheet " + Quote(sheet) + " --text ' Play ' -o " + Quote(play), folder);
+  ASSERT_EQ(run.exitCode, 0) << run.errors;
+
+  ASSERT_NE(ReadImageFile(SheetImageNumber, sheet.c_str()), 0u);
+  const int w = DefaultCellSize();
+  ASSERT_EQ(ComposeButtonImage(w, w, "Play"), 1);
+  ASSERT_NE(ReadImageFile(7, play.c_str()), 0u);
+  EXPECT_EQ(ImagePixelWidth(7), 4 * w);
+  EXPECT_EQ(FindImageRecord(7)->height, w);
+  EXPECT_EQ(ImagePixels(ImageHandle(7))->bytes, ImagePixels(ImageHandle(ButtonImage))->bytes);
+
+  // Sizes given, and a character with no single-byte code.
+  ASSERT_EQ(Kilnbatch("caption --sheet " + Quote(sheet) + " --text '\xE6\x97\xA5!' --width 3 --height=40 -o " +
+                          Quote(play), folder).exitCode, 0);
+  ASSERT_EQ(ComposeButtonImage(3, 40, "?!"), 1);
+  ReadImageFile(7, play.c_str());
+  EXPECT_EQ(ImagePixels(ImageHandle(7))->bytes, ImagePixels(ImageHandle(ButtonImage))->bytes);
+}
+
+TEST_F(KilnbatchSheetCaption, ValuesOutsideTheControlsRangesAreUsageErrorsNamingTheOption) {
+  const std::string out = folder / "x.bmp";
+  struct Case {
+    std::string args, named;
+  };
+  const Case cases[] = {
+      {"--size 0", "--size"},          {"--size 401", "--size"},       {"--size 8.5", "--size"},
+      {"--shadow-size 999", "--shadow-size"}, {"--count 11", "--count"}, {"--count 0", "--count"},
+      {"--offset 21,0", "--offset"},   {"--offset 3", "--offset"},     {"--colour 12345", "--colour"},
+      {"--background '#GG0000'", "--background"}, {"--frobnicate", "--frobnicate"}, {"--dpi 0", "--dpi"},
+  };
+  for (const Case& c : cases) {
+    const Outcome run = Kilnbatch("sheet -o " + Quote(out) + " " + c.args, folder);
+    EXPECT_EQ(run.exitCode, 2) << c.args;
+    EXPECT_NE(run.errors.find(c.named), std::string::npos) << c.args << ": " << run.errors;
+  }
+  EXPECT_EQ(Kilnbatch("sheet", folder).exitCode, 2);
+  EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+TEST_F(KilnbatchSheetCaption, CaptionsThatCannotBeMadeFailWithAMessage) {
+  const std::string sheet = folder / "s.bmp";
+  const std::string out = folder / "c.bmp";
+  ASSERT_EQ(Kilnbatch("sheet -o " + Quote(sheet) + " --size 12", folder).exitCode, 0);
+  ReadImageFile(SheetImageNumber, sheet.c_str());
+  const int pitch = SheetCellPitch();
+  ShutdownImages();
+
+  const Outcome empty = Kilnbatch("caption --sheet " + Quote(sheet) + " --text '   ' -o " + Quote(out), folder);
+  EXPECT_EQ(empty.exitCode, 1);
+  EXPECT_NE(empty.errors.find("empty"), std::string::npos);
+
+  const Outcome wide = Kilnbatch("caption --sheet " + Quote(sheet) + " --text " + std::string(820, 'W') +
+                                     " --width 40 -o " + Quote(out), folder);
+  EXPECT_EQ(wide.exitCode, 1);
+  EXPECT_NE(wide.errors.find("wider"), std::string::npos);
+
+  const Outcome range = Kilnbatch("caption --sheet " + Quote(sheet) + " --text A --width 41 -o " + Quote(out), folder);
+  EXPECT_EQ(range.exitCode, 2);
+  EXPECT_NE(range.errors.find("1 to 40"), std::string::npos) << range.errors;
+  EXPECT_LT(pitch, 40);
+
+  const Outcome missing = Kilnbatch("caption --sheet " + Quote(folder / "none.bmp") + " --text A -o " + Quote(out), folder);
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_NE(missing.errors.find("none.bmp"), std::string::npos);
+
+  const Outcome unwritable = Kilnbatch("caption --sheet " + Quote(sheet) + " --text A -o /proc/none/c.bmp", folder);
+  EXPECT_EQ(unwritable.exitCode, 1);
+  EXPECT_NE(unwritable.errors.find("/proc/none/c.bmp"), std::string::npos);
+  EXPECT_EQ(Kilnbatch("caption --sheet " + Quote(sheet) + " -o " + Quote(out), folder).exitCode, 2);
+  EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+TEST_F(KilnbatchSheetCaption, ALargeSheetsDefaultCellSizeIsAccepted) {
+  // 40 points: a cell pitch above 44, so the default W is past the controls' 40.
+  const std::string sheet = folder / "big.bmp";
+  const std::string out = folder / "c.bmp";
+  ASSERT_EQ(Kilnbatch("sheet -o " + Quote(sheet) + " --size 40", folder).exitCode, 0);
+  const Outcome run = Kilnbatch("caption --sheet " + Quote(sheet) + " --text Go -o " + Quote(out), folder);
+  ASSERT_EQ(run.exitCode, 0) << run.errors;
+  ReadImageFile(SheetImageNumber, sheet.c_str());
+  ASSERT_GT(DefaultCellSize(), 40);
+  ReadImageFile(7, out.c_str());
+  EXPECT_EQ(ImagePixelWidth(7), 2 * DefaultCellSize());
+}
+
+}  // namespace

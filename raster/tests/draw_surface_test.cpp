@@ -255,6 +255,13 @@ TEST_F(DrawSurfaceTest, CachedGlyphsGiveThePixelsOfWholeTextRasterisation) {
       {"Liberation Sans", 30, 0x100 | 4 | 8, -10, 10, DrawModeTransparent, "Tj"},
       {"Liberation Mono", 25, 0x200 | 4, 70, -12, DrawModeOpaque, "y\xC5"},
       {"NoSuchFaceAnywhere", 16, 0x300, 5, 60, DrawModeTransparent, "Ag"},
+      // One character, as a sheet draws them.
+      {"Liberation Serif", 40, 0x200, -7, -5, DrawModeTransparent, "f"},
+      {"Liberation Serif", 40, 0x200, 70, 40, DrawModeTransparent, "j"},
+      {"Liberation Sans", 11, 0, 86, 66, DrawModeTransparent, "W"},
+      {"Liberation Sans", 53, 0x100, 20, -30, DrawModeTransparent, "@"},
+      {"Liberation Sans", 20, 0x200, 10, 10, DrawModeOpaque, "Q"},
+      {"Liberation Sans", 20, 4, 10, 10, DrawModeTransparent, "Q"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.face) + " " + c.text);

@@ -533,6 +533,8 @@ void ReleaseControlsOf(int window) {
   }
 }
 
+std::vector<int> ControlNumbers() { return Controls().Numbers(); }
+
 void ReleaseAllControls() {
   for (const int number : Controls().Numbers()) DestroyControl(number);
 }

@@ -96,6 +96,7 @@ std::string AskFile(bool save, std::string_view title, std::string_view defaultF
   const DefaultFile start = SplitDefaultFile(defaultFile);
   if (!start.folder.isEmpty()) dialog.setDirectory(start.folder);
   if (!start.name.isEmpty()) dialog.selectFile(start.name);
+  ReportDialog("file", title, defaultFile);
   if (dialog.exec() != QDialog::Accepted) return {};
   const QStringList files = dialog.selectedFiles();
   if (files.isEmpty()) return {};
@@ -140,6 +141,7 @@ int ShowMessage(std::string_view title, std::string_view text, int flags) {
   box.setWindowTitle(ToQt(title));
   box.setTextFormat(Qt::PlainText);
   box.setText(ToQt(text));
+  ReportDialog("message", title, text);
   switch (flags & 0xF0) {
     case MessageIconError: box.setIcon(QMessageBox::Critical); break;
     case MessageIconQuestion: box.setIcon(QMessageBox::Question); break;

@@ -339,6 +339,7 @@ void ShutdownGui() {
 }
 
 int PollEvent(int timeoutMs) {
+  ReportGuiState();  // what the last handler left, before waiting for more
   events.detail = -1;
   events.pending = 0;
   int result = 0;
@@ -385,6 +386,7 @@ int PollEvent(int timeoutMs) {
     events.lastControl = events.control;
     events.lastWindow = events.window;
     events.lastDetail = events.detail;
+    ReportGuiState();
   }
   return result;
 }

@@ -8,6 +8,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "toolkit/gui/gui.h"
 
@@ -47,6 +48,14 @@ QImage ImageForPainting(ImageHandleValue handle);
 // Drops the pending event, as a control change made by the program itself
 // must not reach the next wait.
 void DiscardPending();
+
+// The numbers of all controls, slots first, then auto numbers.
+std::vector<int> ControlNumbers();
+
+// For end-to-end tests, when KILN_GUI_STATE names a file: the controls'
+// texts and values, and the last dialog opened ("file", "message", ...).
+void ReportGuiState();
+void ReportDialog(std::string_view kind, std::string_view title, std::string_view start);
 
 // The widget of control `number` (a spin field's number field) and a spin
 // field's arrows; null when none. For the toolkit's own tests.

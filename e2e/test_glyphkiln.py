@@ -172,5 +172,14 @@ class Glyphkiln(unittest.TestCase):
         self.assertEqual(self.app.wait_exit(), 0)
 
 
+class WithoutADisplay(unittest.TestCase):
+    def test_the_program_says_it_needs_a_display_and_exits_with_one(self):
+        import subprocess
+        env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
+        run = subprocess.run([GLYPHKILN], env=env, capture_output=True, text=True, timeout=harness.DEADLINE)
+        self.assertEqual(run.returncode, 1)
+        self.assertIn("display", run.stderr)
+
+
 if __name__ == "__main__":
     unittest.main()

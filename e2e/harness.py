@@ -144,6 +144,9 @@ class XServer:
         self.xdotool("key", "--delay", "30", *keys)
 
     def click(self, window, x, y, button=1):
+        # A window manager gives the keyboard to the window clicked; without
+        # one, the harness does.
+        self.focus(window)
         self.xdotool("mousemove", "--window", window.id, x, y)
         self.xdotool("click", button)
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 
 #include <filesystem>
@@ -16,11 +17,12 @@
 
 namespace {
 
-// Types `path` into a file dialog as its folder and its name, as a user would.
+// Types the full `path` into a file dialog's name field, as a user would;
+// selectFile would depend on the dialog's folder listing having loaded.
 void Choose(QFileDialog* dialog, const std::string& path) {
-  const std::filesystem::path p(path);
-  dialog->setDirectory(QString::fromStdString(p.parent_path().string()));
-  dialog->selectFile(QString::fromStdString(p.filename().string()));
+  if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+    name->setText(QString::fromStdString(path));
+  }
 }
 
 // Answers the next file dialog with `path`.

@@ -2,8 +2,12 @@
 // config folders of their own, so no test touches the user's settings.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <cstdlib>
 #include <filesystem>
+#include <string>
+#include <utility>
 
 #include "toolkit/gui/gui.h"
 
@@ -13,12 +17,25 @@ int main(int argc, char** argv) {
     StartGuiOrExit("gui-test");
     return 0;
   }
-  for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME"}) {
-    if (const char* folder = std::getenv(name)) {
+  // Runtime and config folders of the run's own, so that no test touches the
+  // user's settings: those the test's environment names, or fresh ones.
+  std::string root = "/tmp/kilnguitestXXXXXX";
+  if (::mkdtemp(root.data()) == nullptr) return 1;
+  struct RemoveRoot {
+    std::string path;
+    ~RemoveRoot() {
       std::error_code ignored;
-      std::filesystem::create_directories(folder, ignored);
-      std::filesystem::permissions(folder, std::filesystem::perms::owner_all, ignored);
+      std::filesystem::remove_all(path, ignored);
     }
+  } removeRoot{root};
+  for (const auto& [name, sub] : {std::pair{"XDG_RUNTIME_DIR", "/runtime"}, std::pair{"XDG_CONFIG_HOME", "/config"},
+                                  std::pair{"KILN_GUI_TEST_ROOT", ""}}) {
+    const char* given = std::getenv(name);
+    const std::string folder = given && *given ? std::string(given) : root + sub;
+    std::error_code ignored;
+    std::filesystem::create_directories(folder, ignored);
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all, ignored);
+    ::setenv(name, folder.c_str(), 1);
   }
   ::testing::InitGoogleTest(&argc, argv);
   if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();

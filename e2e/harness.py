@@ -210,3 +210,10 @@ def gui_state(path):
             return json.load(f)
     except (OSError, ValueError):
         return None
+
+
+def run_without_display(program):
+    """Runs `program` with no display of any kind; returns (exit code, stderr)."""
+    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
+    run = subprocess.run([program], env=env, capture_output=True, text=True, timeout=DEADLINE)
+    return run.returncode, run.stderr

@@ -6,10 +6,10 @@
 
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "raster/bench/ratio_reporter.h"
 #include "raster/bmp_file.h"
 #include "raster/image.h"
 #include "raster/tests/test_files.h"
@@ -80,17 +80,6 @@ BENCHMARK(BM_WriteImageBmp)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlainReadAndCopy)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadImageFile)->Unit(benchmark::kMillisecond);
 
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration && !run.error_occurred) times[run.benchmark_name()] = run.GetAdjustedRealTime();
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> times;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -100,13 +89,8 @@ int main(int argc, char** argv) {
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
-  auto ratio = [&](const char* ours, const char* base) {
-    if (reporter.times.count(ours) && reporter.times.count(base) && reporter.times[base] > 0) {
-      std::printf("%-18s %.2fx %s\n", ours, reporter.times[ours] / reporter.times[base], base);
-    }
-  };
-  ratio("BM_WriteImageBmp", "BM_PlainWrite");
-  ratio("BM_ReadImageFile", "BM_PlainReadAndCopy");
+  reporter.PrintRatio("BM_WriteImageBmp", "BM_PlainWrite", "WriteImageBmp / plain write():");
+  reporter.PrintRatio("BM_ReadImageFile", "BM_PlainReadAndCopy", "ReadImageFile / plain read() + memcpy:");
   ShutdownImages();
   return 0;
 }

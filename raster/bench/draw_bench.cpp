@@ -3,10 +3,10 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <map>
 #include <string>
 
 #include "platform/font_handles.h"
+#include "raster/bench/ratio_reporter.h"
 #include "raster/draw_surface.h"
 #include "raster/image.h"
 
@@ -46,17 +46,6 @@ BENCHMARK(BM_PaintTextCalls)
     ->Args({53, 0})
     ->Unit(benchmark::kMillisecond);
 
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration && !run.error_occurred) times[run.benchmark_name()] = run.GetAdjustedRealTime();
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, double> times;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -64,14 +53,10 @@ int main(int argc, char** argv) {
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
-  for (const char* em : {"11", "53"}) {
-    const std::string cached = std::string("BM_PaintTextCalls/em:") + em + "/cached:1";
-    const std::string plain = std::string("BM_PaintTextCalls/em:") + em + "/cached:0";
-    if (reporter.times.count(cached) && reporter.times.count(plain) && reporter.times[cached] > 0) {
-      std::printf("em %s: cached path %.1fx faster than rasterising every call\n", em,
-                  reporter.times[plain] / reporter.times[cached]);
-    }
-  }
+  reporter.PrintRatio("BM_PaintTextCalls/em:11/cached:0", "BM_PaintTextCalls/em:11/cached:1",
+                      "em 11: rasterising every call / cached glyphs:");
+  reporter.PrintRatio("BM_PaintTextCalls/em:53/cached:0", "BM_PaintTextCalls/em:53/cached:1",
+                      "em 53: rasterising every call / cached glyphs:");
   ShutdownImages();
   CloseAllFontHandles();
   return 0;

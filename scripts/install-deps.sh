@@ -10,6 +10,7 @@ packages=(
   libfreetype-dev libfontconfig-dev fonts-liberation2 fonts-dejavu-core fonts-dejavu-extra
   qt6-base-dev libgl-dev              # the window toolkit
   xvfb xauth xdotool python3 python3-xlib   # end-to-end tests in a real X server
+  desktop-file-utils appstream dpkg-dev fakeroot librsvg2-bin   # install checks, the .deb, icon rendering
 )
 
 missing=()

@@ -6,9 +6,6 @@
 
 namespace {
 
-// Free before the program makes any image of its own; dropped right after use.
-constexpr int IconImageNumber = 0;
-
 static_assert(sizeof(GlyphkilnIconPixels) == 4u * ProgramIconSide * ProgramIconSide);
 static_assert(sizeof(PlaquerIconPixels) == 4u * ProgramIconSide * ProgramIconSide);
 
@@ -26,9 +23,9 @@ PixelStore ProgramIconPixels(ProgramIconName icon) {
 }
 
 void ShowProgramIcon(ProgramIconName icon) {
-  if (ImageExists(IconImageNumber)) return;  // never replace an image the program made
-  const ImageHandleValue handle = AdoptImage(IconImageNumber, ProgramIconPixels(icon), 32);
-  if (handle == 0) return;
-  SetProgramIcon(handle);
-  DropImage(IconImageNumber);
+  // An auto number can never meet one of the program's own images.
+  const auto number = static_cast<int>(AdoptImage(AutoNumber, ProgramIconPixels(icon), 32));
+  if (number == 0) return;
+  SetProgramIcon(ImageHandle(number));
+  DropImage(number);
 }

@@ -73,6 +73,16 @@ class Plaquer(unittest.TestCase):
         window = self.server.wait_window("Plaquer")
         return app, window
 
+    def save_matches_the_batch_tool(self, window, sheet, caption, name):
+        """Saves through the dialog and compares with `kilnbatch caption`."""
+        self.server.click(window, 225, 50)  # Save
+        target = os.path.join(self.folder, name)
+        self.answer_dialog("Save button as", target)
+        harness.wait_file(target + ".bmp")
+        reference = os.path.join(self.folder, "reference")
+        subprocess.run([KILNBATCH, "caption", "--sheet", sheet, "--text", caption, "-o", reference], check=True)
+        self.assertEqual(read(target + ".bmp"), read(reference))
+
     def close(self, app, window):
         self.server.close_request(window)
         self.assertEqual(app.wait_exit(), 0)
@@ -89,13 +99,7 @@ class Plaquer(unittest.TestCase):
             self.server.type(letter)
             harness.wait_for(lambda: self.preview_size(window) == (length * 13 + 4, 13 + 4),
                              "the preview to grow to %d characters" % length)
-        self.server.click(window, 225, 50)  # Save
-        target = os.path.join(self.folder, "play")
-        self.answer_dialog("Save button as", target)
-        harness.wait_file(target + ".bmp")
-        reference = os.path.join(self.folder, "reference")
-        subprocess.run([KILNBATCH, "caption", "--sheet", sheet, "--text", "Play", "-o", reference], check=True)
-        self.assertEqual(read(target + ".bmp"), read(reference))
+        self.save_matches_the_batch_tool(window, sheet, "Play", "play")
         self.close(app, window)
 
     def test_a_large_sheets_default_is_inside_the_widened_range(self):
@@ -108,13 +112,7 @@ class Plaquer(unittest.TestCase):
         self.server.click(window, 130, 50)
         self.server.type("Go")
         harness.wait_for(lambda: self.state_of(PREVIEW, "value") not in (None, 0), "a composition")
-        self.server.click(window, 225, 50)
-        target = os.path.join(self.folder, "go")
-        self.answer_dialog("Save button as", target)
-        harness.wait_file(target + ".bmp")
-        reference = os.path.join(self.folder, "reference")
-        subprocess.run([KILNBATCH, "caption", "--sheet", sheet, "--text", "Go", "-o", reference], check=True)
-        self.assertEqual(read(target + ".bmp"), read(reference))
+        self.save_matches_the_batch_tool(window, sheet, "Go", "go")
         self.close(app, window)
 
     def test_sizes_change_by_arrows_and_typing_and_a_new_sheet_resets_them(self):
@@ -203,13 +201,7 @@ class Plaquer(unittest.TestCase):
         self.server.click(window, 130, 50)
         self.server.type("OK")
         harness.wait_for(lambda: self.state_of(PREVIEW, "value") not in (None, 0), "a composition")
-        self.server.click(window, 225, 50)
-        target = os.path.join(self.folder, "okbutton")
-        self.answer_dialog("Save button as", target)
-        harness.wait_file(target + ".bmp")
-        reference = os.path.join(self.folder, "reference")
-        subprocess.run([KILNBATCH, "caption", "--sheet", sheet + ".bmp", "--text", "OK", "-o", reference], check=True)
-        self.assertEqual(read(target + ".bmp"), read(reference))
+        self.save_matches_the_batch_tool(window, sheet + ".bmp", "OK", "okbutton")
         self.close(app, window)
 
 

@@ -27,15 +27,15 @@ ParsedOptions ParseOptions(int argc, char** argv, const std::vector<OptionSpec>&
     }
     const std::size_t eq = arg.find('=');
     const std::string_view name = arg.substr(0, eq);
-    const OptionSpec* spec = nullptr;
+    const OptionSpec* known = nullptr;
     for (const OptionSpec& s : specs) {
-      if (s.name == name) spec = &s;
+      if (s.name == name) known = &s;
     }
-    if (!spec) {
+    if (!known) {
       out.error = "unknown option '" + std::string(name) + "'";
       return out;
     }
-    if (!spec->takesValue) {
+    if (!known->takesValue) {
       if (eq != std::string_view::npos) {
         out.error = "option " + std::string(name) + " takes no value";
         return out;

@@ -254,18 +254,6 @@ TEST(FontMatching, EmHeightOutsideTheRangeIsRefused) {
   EXPECT_NE(OpenPlatformFont("Arial", 1, 0), nullptr);
 }
 
-TEST(FontMatching, ReportsTheStyleAsked) {
-  auto plain = MustOpen("Arial", 11, 0);
-  auto boldItalic = MustOpen("Arial", 11, FontStyleBold | FontStyleItalic | FontStyleUnderline);
-  ASSERT_TRUE(plain && boldItalic);
-  EXPECT_EQ(plain->Weight(), 400);
-  EXPECT_FALSE(plain->IsItalic());
-  EXPECT_EQ(boldItalic->Weight(), 700);
-  EXPECT_TRUE(boldItalic->IsItalic());
-  EXPECT_EQ(boldItalic->StyleBits(), FontStyleBold | FontStyleItalic | FontStyleUnderline);
-  EXPECT_EQ(boldItalic->EmPixels(), 11);
-}
-
 TEST(FontMatching, FaceWithoutBoldOrItalicIsEmboldenedAndSlanted) {
   auto light = MustOpen("DejaVu Sans Light", 20, 0);
   auto bold = MustOpen("DejaVu Sans Light", 20, FontStyleBold);
@@ -665,31 +653,6 @@ TEST(FontDrawing, LinesStayInsideTheCell) {
   auto font = MustOpen("Arial", 12, FontStyleUnderline);
   ASSERT_NE(font, nullptr);
   EXPECT_TRUE(font->LineRects(0, 0).empty());
-}
-
-TEST(FontDrawing, OneFontDrawsTheSameFromManyThreads) {
-  auto font = MustOpen("Times New Roman", 18, FontStyleItalic);
-  ASSERT_NE(font, nullptr);
-  const std::string_view text = "The quick brown fox \x93jumps\x94";
-  Canvas reference(font->TextWidth(text) + 10, font->CellHeight());
-  ASSERT_TRUE(reference.Draw(*font, text, 5));
-  // A second font starts with an empty cache, so the threads race to fill it.
-  auto fresh = MustOpen("Times New Roman", 18, FontStyleItalic);
-  ASSERT_NE(fresh, nullptr);
-  std::array<bool, 4> same{};
-  std::vector<std::thread> threads;
-  for (std::size_t t = 0; t < same.size(); ++t) {
-    threads.emplace_back([&, t] {
-      bool ok = true;
-      for (int i = 0; i < 20; ++i) {
-        Canvas c(reference.width, reference.height);
-        ok &= c.Draw(*fresh, text, 5) && c.bytes == reference.bytes;
-      }
-      same[t] = ok;
-    });
-  }
-  for (std::thread& t : threads) t.join();
-  for (bool ok : same) EXPECT_TRUE(ok);
 }
 
 // ---------------------------------------------------------------------------

@@ -1,8 +1,8 @@
 # A test program of window code, run on Qt's offscreen platform. Its main
-# (toolkit/tests/gui_main.cpp) starts the toolkit and gives each run settings
+# (gui/tests/gui_main.cpp) starts the toolkit and gives each run settings
 # folders of its own.
 function(kiln_add_window_tests target prefix)
-  add_executable(${target} ${ARGN} ${PROJECT_SOURCE_DIR}/toolkit/tests/gui_main.cpp)
+  add_executable(${target} ${ARGN} ${PROJECT_SOURCE_DIR}/gui/tests/gui_main.cpp)
   target_link_libraries(${target} PRIVATE Qt6::Widgets Qt6::Test GTest::gtest)
   gtest_discover_tests(${target}
     TEST_PREFIX ${prefix}.

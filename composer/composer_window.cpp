@@ -7,10 +7,10 @@
 #include "composer/compose.h"
 #include "raster/bmp_file.h"
 #include "raster/image.h"
-#include "toolkit/core/paths.h"
-#include "toolkit/core/save_folder.h"
-#include "toolkit/core/text_codes.h"
-#include "toolkit/gui/gui.h"
+#include "core/paths.h"
+#include "core/save_folder.h"
+#include "core/text_codes.h"
+#include "gui/gui.h"
 
 namespace {
 

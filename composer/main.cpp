@@ -1,7 +1,7 @@
 // plaquer: composes button captions from a character sheet.
 #include "composer/composer_window.h"
-#include "packaging/program_icons.h"
-#include "toolkit/gui/gui.h"
+#include "gui/program_icons.h"
+#include "gui/gui.h"
 
 int main() {
   StartGuiOrExit("plaquer");

@@ -6,7 +6,7 @@
 #include "kilnbatch/options.h"
 #include "raster/bmp_file.h"
 #include "raster/image.h"
-#include "toolkit/core/text_codes.h"
+#include "core/text_codes.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include "raster/image.h"
 #include "renderer/renderer_settings.h"
 #include "renderer/sheet_build.h"
-#include "toolkit/core/fonts.h"
-#include "toolkit/core/text_codes.h"
+#include "core/fonts.h"
+#include "core/text_codes.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "toolkit/core/object_table.h"
+#include "core/object_table.h"
 
 // An opaque, non-zero value naming one live pixel store.
 using ImageHandleValue = std::uintptr_t;

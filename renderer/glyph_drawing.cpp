@@ -6,7 +6,7 @@
 #include "raster/draw_surface.h"
 #include "raster/image.h"
 #include "renderer/renderer_settings.h"
-#include "toolkit/core/fonts.h"
+#include "core/fonts.h"
 
 RendererSettings rendererSettings;
 

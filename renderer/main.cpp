@@ -1,7 +1,7 @@
 // glyphkiln: renders a font with a layered shadow into a character sheet.
-#include "packaging/program_icons.h"
+#include "gui/program_icons.h"
 #include "renderer/renderer_window.h"
-#include "toolkit/gui/gui.h"
+#include "gui/gui.h"
 
 int main() {
   StartGuiOrExit("glyphkiln");

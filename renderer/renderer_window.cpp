@@ -9,11 +9,11 @@
 #include "renderer/glyph_drawing.h"
 #include "renderer/renderer_settings.h"
 #include "renderer/sheet_build.h"
-#include "toolkit/core/fonts.h"
-#include "toolkit/core/paths.h"
-#include "toolkit/core/save_folder.h"
-#include "toolkit/core/text_codes.h"
-#include "toolkit/gui/gui.h"
+#include "core/fonts.h"
+#include "core/paths.h"
+#include "core/save_folder.h"
+#include "core/text_codes.h"
+#include "gui/gui.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include "raster/image.h"
 #include "renderer/glyph_drawing.h"
 #include "renderer/renderer_settings.h"
-#include "toolkit/core/fonts.h"
+#include "core/fonts.h"
 
 int BuildCharacterSheet(bool shadowOn, int count, std::string_view testText) {
   RendererSettings& s = rendererSettings;

@@ -13,7 +13,7 @@
 #include "raster/bmp_file.h"
 #include "raster/image.h"
 #include "raster/tests/test_files.h"
-#include "toolkit/tests/gui_test_support.h"
+#include "gui/tests/gui_test_support.h"
 
 namespace {
 

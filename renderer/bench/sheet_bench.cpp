@@ -5,7 +5,7 @@
 #include "raster/image.h"
 #include "renderer/renderer_settings.h"
 #include "renderer/sheet_build.h"
-#include "toolkit/core/fonts.h"
+#include "core/fonts.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 
 #include "raster/image.h"
 #include "renderer/renderer_settings.h"
-#include "toolkit/core/fonts.h"
-#include "toolkit/tests/gui_test_support.h"
+#include "core/fonts.h"
+#include "gui/tests/gui_test_support.h"
 
 namespace {
 

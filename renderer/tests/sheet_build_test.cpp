@@ -11,7 +11,7 @@
 #include "raster/image.h"
 #include "renderer/glyph_drawing.h"
 #include "renderer/renderer_settings.h"
-#include "toolkit/core/fonts.h"
+#include "core/fonts.h"
 
 namespace {
 

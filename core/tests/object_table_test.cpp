@@ -1,0 +1,106 @@
+#include "core/object_table.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+struct Thing {
+  int handle = 0;
+  int payload = 0;
+};
+
+ObjectTable<Thing>* table = nullptr;
+std::vector<int> released;
+
+void ReleaseThing(int number) {
+  released.push_back(number);
+  table->Release(number);
+}
+
+class ObjectTableTest : public ::testing::Test {
+ protected:
+  ObjectTableTest() : things(50, 50, ReleaseThing) {
+    table = &things;
+    released.clear();
+  }
+  ~ObjectTableTest() override { table = nullptr; }
+
+  int Make(int number, int payload) {
+    int assigned = 0;
+    Thing* t = things.Take(number, &assigned);
+    if (!t) return 0;
+    t->handle = 1;
+    t->payload = payload;
+    return assigned;
+  }
+
+  ObjectTable<Thing> things;
+};
+
+TEST_F(ObjectTableTest, NumberPastCapacityGrowsByTheStepAndUsesOnlyThatSlot) {
+  ASSERT_EQ(things.Capacity(), 50);
+  EXPECT_EQ(Make(120, 7), 120);
+  EXPECT_EQ(things.Capacity(), 170);
+  ASSERT_NE(things.Find(120), nullptr);
+  for (int n = 0; n < 120; ++n) EXPECT_EQ(things.Find(n), nullptr) << n;
+  EXPECT_EQ(things.Find(170), nullptr);
+  EXPECT_EQ(things.Find(1 << 30), nullptr);
+}
+
+TEST_F(ObjectTableTest, ReusingANumberRunsTheHookFirstAndHandsOutAZeroedRecord) {
+  Make(3, 11);
+  int assigned = 0;
+  Thing* again = things.Take(3, &assigned);
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(released, std::vector<int>{3});
+  EXPECT_EQ(again->payload, 0);
+  again->handle = 1;
+  again->payload = 12;
+  EXPECT_EQ(things.Find(3)->payload, 12);
+}
+
+TEST_F(ObjectTableTest, TakingAFreeNumberRunsNoHook) {
+  Make(4, 1);
+  EXPECT_TRUE(released.empty());
+}
+
+TEST_F(ObjectTableTest, AutoNumbersAreFoundLaterAndNeverMeetSlotNumbers) {
+  const int a = Make(AutoNumber, 5);
+  const int b = Make(AutoNumber, 6);
+  EXPECT_LT(a, AutoNumber);
+  EXPECT_LT(b, AutoNumber);
+  EXPECT_NE(a, b);
+  ASSERT_NE(things.Find(a), nullptr);
+  EXPECT_EQ(things.Find(a)->payload, 5);
+  EXPECT_EQ(things.Find(b)->payload, 6);
+  things.Release(a);
+  EXPECT_EQ(things.Find(a), nullptr);
+  EXPECT_NE(things.Find(b), nullptr);
+}
+
+TEST_F(ObjectTableTest, NumbersNeverMadeAreNotFound) {
+  EXPECT_EQ(things.Find(0), nullptr);
+  EXPECT_EQ(things.Find(AutoNumber), nullptr);
+  EXPECT_EQ(things.Find(-77), nullptr);
+  int assigned = 0;
+  EXPECT_EQ(things.Take(-5, &assigned), nullptr);
+}
+
+TEST_F(ObjectTableTest, IterationVisitsSlotsAscendingThenAutoNumbers) {
+  Make(3, 0);
+  const int automatic = Make(AutoNumber, 0);
+  Make(0, 0);
+  EXPECT_EQ(things.Numbers(), (std::vector<int>{0, 3, automatic}));
+}
+
+TEST_F(ObjectTableTest, ReleasedSlotIsFreeAndIterationSkipsIt) {
+  Make(2, 0);
+  Make(5, 0);
+  things.Release(2);
+  EXPECT_EQ(things.Find(2), nullptr);
+  EXPECT_EQ(things.Numbers(), std::vector<int>{5});
+}
+
+}  // namespace

@@ -1,0 +1,243 @@
+// The font dialog, built from Qt widgets over our own font list, with a
+// sample drawn by our own rasteriser so it shows what the sheet will show.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+
+#include <cmath>
+
+#include "platform/font_handles.h"
+#include "raster/draw_surface.h"
+#include "core/fonts.h"
+#include "gui/gui_internal.h"
+
+namespace {
+
+// What the last AskFont left, read by the Chosen* getters.
+struct FontChoice {
+  std::string face;
+  int height = 0;
+  int weight = 0;
+  bool italic = false;
+  bool underline = false;
+  bool strikeOut = false;
+  int sizeTenths = 0;
+  int colour = 0;
+};
+
+FontChoice chosen;
+
+constexpr int MinSizeTenths = 10;
+constexpr int MaxSizeTenths = 4000;
+constexpr int SampleWidth = 260;
+constexpr int SampleHeight = 64;
+
+struct NamedColour {
+  const char* name;
+  int colour;
+};
+
+constexpr NamedColour FontColours[] = {
+    {"Black", 0x000000},  {"Maroon", 0x000080}, {"Green", 0x008000},   {"Olive", 0x008080},
+    {"Navy", 0x800000},   {"Purple", 0x800080}, {"Teal", 0x808000},    {"Gray", 0x808080},
+    {"Silver", 0xC0C0C0}, {"Red", 0x0000FF},    {"Lime", 0x00FF00},    {"Yellow", 0x00FFFF},
+    {"Blue", 0xFF0000},   {"Fuchsia", 0xFF00FF}, {"Aqua", 0xFFFF00},   {"White", 0xFFFFFF},
+};
+
+int RoundedPixels(long long numerator, long long denominator) {
+  return static_cast<int>((numerator + denominator / 2) / denominator);
+}
+
+// "10", "10.5" or "10,5": a size in tenths of a point, 0 when not one.
+int ParseSizeTenths(const QString& text) {
+  const QString trimmed = text.trimmed();
+  if (trimmed.isEmpty() || trimmed.size() > 8) return 0;
+  int whole = 0;
+  int tenths = 0;
+  int decimals = -1;
+  for (const QChar c : trimmed) {
+    if (c == QLatin1Char('.') || c == QLatin1Char(',')) {
+      if (decimals >= 0) return 0;
+      decimals = 0;
+    } else if (c.isDigit() && c.unicode() < 128) {
+      const int digit = c.unicode() - '0';
+      if (decimals < 0) {
+        whole = whole * 10 + digit;
+      } else if (++decimals == 1) {
+        tenths = digit;
+      } else if (digit != 0) {
+        return 0;
+      }
+    } else {
+      return 0;
+    }
+  }
+  const int size = whole * 10 + tenths;
+  return size >= MinSizeTenths && size <= MaxSizeTenths ? size : 0;
+}
+
+QImage DrawSample(const QString& face, int sizeTenths, int style, int colour, int background) {
+  const int number = static_cast<int>(MakeImage(AutoNumber, SampleWidth, SampleHeight));
+  if (number == 0) return {};
+  QImage result;
+  if (DrawState* state = ImageSurface(number); state != nullptr && BeginDraw(state) != 0) {
+    FillBox(0, 0, SampleWidth, SampleHeight, static_cast<std::uint32_t>(background));
+    const int em = std::clamp(RoundedPixels(static_cast<long long>(sizeTenths) * FontResolution(), 720), 1,
+                              FontMaxEmPixels);
+    const FontHandleValue font = sizeTenths > 0 ? OpenFontHandle(CutFaceName(FromQt(face)), em, style) : 0;
+    if (font != 0) {
+      SetDrawFont(font);
+      SetDrawMode(DrawModeTransparent);
+      const std::string_view text = "AaBbYyZz";
+      const int x = std::max(2, (SampleWidth - MeasureTextWidth(text)) / 2);
+      const int y = std::max(2, (SampleHeight - MeasureTextHeight(text)) / 2);
+      PaintText(x, y, text, static_cast<std::uint32_t>(colour));
+    }
+    EndDraw();
+    if (font != 0) CloseFontHandle(font);
+    result = ImageForPainting(ImageHandle(number));
+  }
+  DropImage(number);
+  return result;
+}
+
+}  // namespace
+
+int AskFont(std::string_view faceName, int points, int dialogFlags, int colour, int styleBits) {
+  chosen = FontChoice{};
+  chosen.face = std::string(CutFaceName(faceName));
+  if (points != 0) chosen.height = -RoundedPixels(static_cast<long long>(points) * FontResolution(), 72);
+  chosen.weight = (styleBits & FontBold) ? 700 : 0;
+  chosen.italic = (styleBits & FontItalic) != 0;
+  chosen.underline = (styleBits & FontUnderline) != 0;
+  chosen.strikeOut = (styleBits & FontStrikeOut) != 0;
+  chosen.colour = colour == -1 ? 0 : (colour & 0xFFFFFF);
+  if (QApplication::instance() == nullptr) return 0;
+  const bool effects = (dialogFlags & FontDialogEffects) != 0;
+
+  QDialog dialog(DialogOwner());
+  dialog.setWindowModality(Qt::ApplicationModal);
+  dialog.setWindowTitle(QStringLiteral("Font"));
+  dialog.setObjectName(QStringLiteral("kilnFontDialog"));
+  auto* grid = new QGridLayout(&dialog);
+
+  auto* faces = new QListWidget(&dialog);
+  faces->setObjectName(QStringLiteral("faces"));
+  QStringList families;
+  for (const std::string& family : ListFontFamilies()) families.push_back(ToQt(family));
+  const QString wanted = ToQt(chosen.face);
+  if (!wanted.isEmpty() && !families.contains(wanted, Qt::CaseInsensitive)) families.prepend(wanted);
+  faces->addItems(families);
+  for (int i = 0; i < faces->count(); ++i) {
+    if (faces->item(i)->text().compare(wanted, Qt::CaseInsensitive) == 0) faces->setCurrentRow(i);
+  }
+  grid->addWidget(new QLabel(QStringLiteral("Font:"), &dialog), 0, 0);
+  grid->addWidget(faces, 1, 0, 4, 1);
+
+  auto* sizes = new QComboBox(&dialog);
+  sizes->setObjectName(QStringLiteral("size"));
+  sizes->setEditable(true);
+  for (const int size : {8, 9, 10, 11, 12, 14, 16, 18, 20, 22, 24, 26, 28, 36, 48, 72}) sizes->addItem(QString::number(size));
+  sizes->setEditText(points > 0 ? QString::number(points) : QString());
+  grid->addWidget(new QLabel(QStringLiteral("Size:"), &dialog), 0, 1);
+  grid->addWidget(sizes, 1, 1);
+
+  auto makeBox = [&](const char* name, const char* label, bool on, int row) {
+    auto* box = new QCheckBox(QString::fromLatin1(label), &dialog);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setChecked(on);
+    grid->addWidget(box, row, 1);
+    return box;
+  };
+  QCheckBox* bold = makeBox("bold", "&Bold", chosen.weight == 700, 2);
+  QCheckBox* italic = makeBox("italic", "&Italic", chosen.italic, 3);
+  QCheckBox* underline = nullptr;
+  QCheckBox* strikeOut = nullptr;
+  QComboBox* colours = nullptr;
+  if (effects) {
+    underline = makeBox("underline", "&Underline", chosen.underline, 4);
+    strikeOut = makeBox("strikeout", "Stri&keout", chosen.strikeOut, 5);
+    colours = new QComboBox(&dialog);
+    colours->setObjectName(QStringLiteral("colour"));
+    bool known = false;
+    for (const NamedColour& named : FontColours) {
+      colours->addItem(QString::fromLatin1(named.name), named.colour);
+      if (named.colour == chosen.colour) {
+        colours->setCurrentIndex(colours->count() - 1);
+        known = true;
+      }
+    }
+    if (!known) {
+      colours->addItem(QStringLiteral("Custom"), chosen.colour);
+      colours->setCurrentIndex(colours->count() - 1);
+    }
+    grid->addWidget(new QLabel(QStringLiteral("Colour:"), &dialog), 5, 0);
+    grid->addWidget(colours, 6, 0);
+  }
+
+  auto* sample = new QLabel(&dialog);
+  sample->setObjectName(QStringLiteral("sample"));
+  sample->setFixedSize(SampleWidth, SampleHeight);
+  grid->addWidget(sample, 7, 0, 1, 2);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  grid->addWidget(buttons, 8, 0, 1, 2);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+
+  const QColor face = dialog.palette().color(QPalette::Window);
+  const int background = face.red() | (face.green() << 8) | (face.blue() << 16);
+  auto styleNow = [=] {
+    int style = 0;
+    if (bold->isChecked()) style |= FontBold;
+    if (italic->isChecked()) style |= FontItalic;
+    if (underline != nullptr && underline->isChecked()) style |= FontUnderline;
+    if (strikeOut != nullptr && strikeOut->isChecked()) style |= FontStrikeOut;
+    return style;
+  };
+  auto colourNow = [=] { return colours != nullptr ? colours->currentData().toInt() : chosen.colour; };
+  auto refresh = [=] {
+    const int tenths = ParseSizeTenths(sizes->currentText());
+    QListWidgetItem* item = faces->currentItem();
+    buttons->button(QDialogButtonBox::Ok)->setEnabled(tenths != 0 && item != nullptr);
+    const QImage picture = item != nullptr ? DrawSample(item->text(), tenths, styleNow(), colourNow(), background) : QImage();
+    sample->setPixmap(picture.isNull() ? QPixmap() : QPixmap::fromImage(picture));
+  };
+  QObject::connect(faces, &QListWidget::currentRowChanged, refresh);
+  QObject::connect(sizes, &QComboBox::editTextChanged, refresh);
+  for (QCheckBox* box : {bold, italic, underline, strikeOut}) {
+    if (box != nullptr) QObject::connect(box, &QCheckBox::toggled, refresh);
+  }
+  if (colours != nullptr) QObject::connect(colours, &QComboBox::currentIndexChanged, refresh);
+  refresh();
+
+  if (dialog.exec() != QDialog::Accepted) return 0;
+  const int tenths = ParseSizeTenths(sizes->currentText());
+  QListWidgetItem* item = faces->currentItem();
+  if (tenths == 0 || item == nullptr) return 0;
+  chosen.face = std::string(CutFaceName(FromQt(item->text())));
+  chosen.sizeTenths = tenths;
+  chosen.height = -RoundedPixels(static_cast<long long>(tenths) * FontResolution(), 720);
+  chosen.weight = bold->isChecked() ? 700 : 400;
+  chosen.italic = italic->isChecked();
+  chosen.underline = underline != nullptr && underline->isChecked();
+  chosen.strikeOut = strikeOut != nullptr && strikeOut->isChecked();
+  chosen.colour = colourNow();
+  return 1;
+}
+
+std::string ChosenFontName() { return chosen.face; }
+int ChosenFontSize() { return chosen.sizeTenths / 10; }
+int ChosenFontColour() { return chosen.colour; }
+int ChosenFontStyle() {
+  int style = chosen.weight == 700 ? FontBold : 0;
+  if (chosen.italic) style |= FontItalic;
+  if (chosen.underline) style |= FontUnderline;
+  if (chosen.strikeOut) style |= FontStrikeOut;
+  return style;
+}

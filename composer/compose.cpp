@@ -2,12 +2,14 @@
 
 #include <algorithm>
 
+#include "core/sheet_format.h"
+
 #include "raster/draw_surface.h"
 #include "raster/image.h"
 
-int SheetCellPitch() { return ImagePixelWidth(SheetImageNumber) / SheetColumnCount; }
+int SheetCellPitch() { return CellPitchOfSheet(ImagePixelWidth(SheetImageNumber)); }
 
-int DefaultCellSize() { return SheetCellPitch() - CellFaceInset; }
+int DefaultCellSize() { return SheetCellPitch() - SheetFaceInset; }
 
 int MaxCellSize() { return std::max(ControlCellSizeLimit, SheetCellPitch()); }
 
@@ -28,12 +30,10 @@ int ComposeButtonImage(int w, int h, std::string_view caption) {
   if (!BeginDraw(ImageSurface(ButtonImage))) return 1;  // all black, as made
 
   for (std::size_t i = 0; i < text.size(); ++i) {
-    const int k = static_cast<unsigned char>(text[i]) - 32;
-    const int row = k / 10;  // truncated toward zero, as for the tab's -2
-    const int column = k - 10 * row;
+    const SheetCell cell = SheetCellOf(static_cast<unsigned char>(text[i]));
     // A cell that cannot be copied (no sheet) stays black rather than
     // repeating the previous character's cell.
-    if (!CopyImageArea(SheetImageNumber, CellImage, column * p + CellFaceInset, row * p, w, h)) continue;
+    if (!CopyImageArea(SheetImageNumber, CellImage, cell.column * p + SheetFaceInset, cell.row * p, w, h)) continue;
     PasteImage(ImageHandle(CellImage), static_cast<int>(i) * w, 0);
   }
   EndDraw();

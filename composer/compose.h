@@ -8,8 +8,6 @@ inline constexpr int SheetImageNumber = 0;
 inline constexpr int ButtonImage = 1;
 inline constexpr int CellImage = 2;
 
-inline constexpr int SheetColumnCount = 10;
-inline constexpr int CellFaceInset = 4;  // the face starts 4 pixels into its cell
 inline constexpr int MinCellSize = 1;
 inline constexpr int ControlCellSizeLimit = 40;
 

@@ -16,7 +16,7 @@ namespace {
 
 constexpr const char* Title = "Plaquer";
 constexpr const char* BoxTitle = "Plaquer 0.1a";
-constexpr int WindowFlags = 0x00C80000;
+constexpr int WindowFlags = WindowCaption | WindowSystemMenu;
 constexpr const char* Patterns = "Bitmaps (*.bmp)|*.bmp|All files (*.*)|*.*";
 // A new sheet is read here first, so a file that fails to load never costs
 // the composer the sheet it has.

@@ -1,6 +1,7 @@
 #include "core/fonts.h"
 
 #include "core/object_table.h"
+#include "core/text_codes.h"
 
 namespace {
 
@@ -26,8 +27,7 @@ int FontResolution() { return resolution; }
 std::string_view CutFaceName(std::string_view face) {
   int chars = 0;
   for (std::size_t i = 0; i < face.size(); ++i) {
-    // A byte that does not continue a sequence starts a character.
-    if ((static_cast<unsigned char>(face[i]) & 0xC0) != 0x80 && chars++ == FontFaceMaxChars) return face.substr(0, i);
+    if (!IsUtf8Continuation(face[i]) && chars++ == FontFaceMaxChars) return face.substr(0, i);
   }
   return face;
 }
@@ -36,7 +36,7 @@ FontHandleValue MakeFont(int number, std::string_view faceName, int points, int 
   if (number != AutoNumber) DropFont(number);
   const int em = PointsToPixels(points, resolution);
   if (em <= 0) return 0;
-  const FontHandleValue handle = OpenFontHandle(CutFaceName(faceName), em, styleBits);
+  const FontHandleValue handle = OpenFontHandle(CutFaceName(faceName), em, FontFlagsOf(styleBits));
   if (!handle) return 0;
   int assigned = 0;
   FontRecord* record = Fonts().Take(number, &assigned);

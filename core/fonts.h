@@ -6,11 +6,20 @@
 #include "platform/font_handles.h"
 #include "core/object_table.h"
 
+// Style bits, the one definition every layer above the fonts uses.
 inline constexpr int FontUnderline = 4;
 inline constexpr int FontStrikeOut = 8;
-inline constexpr int FontHighQuality = 0x10;
+inline constexpr int FontHighQuality = 0x10;  // accepted; text is always anti-aliased
 inline constexpr int FontBold = 0x100;
 inline constexpr int FontItalic = 0x200;
+
+// The style bits as the font source's flags.
+constexpr FontFlags FontFlagsOf(int styleBits) {
+  return {.bold = (styleBits & FontBold) != 0,
+          .italic = (styleBits & FontItalic) != 0,
+          .underline = (styleBits & FontUnderline) != 0,
+          .strikeOut = (styleBits & FontStrikeOut) != 0};
+}
 
 // The longest face name a font description holds, in characters.
 inline constexpr int FontFaceMaxChars = 31;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cassert>
 #include <cstdint>
 #include <limits>
 #include <list>
@@ -20,7 +21,9 @@ class ObjectTable {
   using ReleaseHook = void (*)(int number);
 
   ObjectTable(int initialCapacity, int growthStep, ReleaseHook hook)
-      : growthStep_(growthStep), hook_(hook), slots_(static_cast<std::size_t>(initialCapacity)) {}
+      : growthStep_(growthStep), hook_(hook), slots_(static_cast<std::size_t>(initialCapacity)) {
+    assert(initialCapacity >= 0 && growthStep > 0 && "a table must be able to grow");
+  }
 
   ObjectTable(const ObjectTable&) = delete;
   ObjectTable& operator=(const ObjectTable&) = delete;

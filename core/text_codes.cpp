@@ -1,5 +1,6 @@
 #include "core/text_codes.h"
 
+#include <cassert>
 #include <cstdint>
 
 namespace {
@@ -28,7 +29,7 @@ std::size_t Decode(std::string_view s, std::size_t at, char32_t& out) {
   char32_t c = len == 1 ? b0 : len == 2 ? (b0 & 0x1F) : len == 3 ? (b0 & 0x0F) : (b0 & 0x07);
   for (std::size_t i = 1; i < len; ++i) {
     const auto b = static_cast<std::uint8_t>(s[at + i]);
-    if ((b & 0xC0) != 0x80) return 0;
+    if (!IsUtf8Continuation(static_cast<char>(b))) return 0;
     c = (c << 6) | (b & 0x3F);
   }
   static constexpr char32_t Smallest[5] = {0, 0, 0x80, 0x800, 0x10000};
@@ -49,4 +50,34 @@ std::string Utf8ToWindows1252(std::string_view utf8) {
     at += len ? len : 1;
   }
   return out;
+}
+
+char32_t Windows1252ToUnicode(std::uint8_t code) {
+  return code >= 0x80 && code <= 0x9F ? HighControls[code - 0x80] : char32_t{code};
+}
+
+void Windows1252ToUnicode(std::string_view codes, std::u32string& out) {
+  out.resize(codes.size());
+  for (std::size_t i = 0; i < codes.size(); ++i) out[i] = Windows1252ToUnicode(static_cast<std::uint8_t>(codes[i]));
+}
+
+std::string_view Utf8Prefix(std::string_view text, std::size_t maxBytes) {
+  if (text.size() <= maxBytes) return text;
+  std::size_t cut = maxBytes;
+  while (cut > 0 && IsUtf8Continuation(text[cut])) --cut;
+  return text.substr(0, cut);
+}
+
+std::string_view FirstUtf8Character(std::string_view text) {
+  assert(!text.empty());
+  std::size_t length = 1;
+  while (length < text.size() && IsUtf8Continuation(text[length])) ++length;
+  return text.substr(0, length);
+}
+
+std::string_view LastUtf8Character(std::string_view text) {
+  assert(!text.empty());
+  std::size_t at = text.size() - 1;
+  while (at > 0 && IsUtf8Continuation(text[at])) --at;
+  return text.substr(at);
 }

@@ -1,10 +1,30 @@
-// Control texts are UTF-8; the sheet and the fonts speak single-byte
-// Windows-1252 codes.
+// Text codes: control texts are UTF-8; the sheet and the drawing surface speak
+// single-byte Windows-1252; the fonts take Unicode code points.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 // Each UTF-8 character as its Windows-1252 byte; a character with none, and
 // each byte of a malformed sequence, becomes "?".
 std::string Utf8ToWindows1252(std::string_view utf8);
+
+// The code point of a Windows-1252 byte; 0 for the five bytes the code page
+// leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D), which fonts draw as their
+// missing-glyph box.
+char32_t Windows1252ToUnicode(std::uint8_t code);
+// Every byte of `codes` as its code point, into `out` (reused by callers that
+// draw often, so no allocation after the first).
+void Windows1252ToUnicode(std::string_view codes, std::u32string& out);
+
+// Whether a byte continues a UTF-8 sequence rather than starting a character.
+constexpr bool IsUtf8Continuation(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
+// The longest prefix of `text` of at most `maxBytes` that ends on a character
+// boundary.
+std::string_view Utf8Prefix(std::string_view text, std::size_t maxBytes);
+// The first and the last character of a non-empty text (whole sequences, or
+// single stray bytes).
+std::string_view FirstUtf8Character(std::string_view text);
+std::string_view LastUtf8Character(std::string_view text);

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QToolButton>
 
+#include <cassert>
 #include <charconv>
 #include <cstdlib>
 
@@ -21,13 +22,13 @@ namespace {
 
 struct ControlRecord;
 
+// What differs between the kinds; a null entry takes the common behaviour
+// (no release step, value 0, the widget's own text).
 struct ControlKind {
   int code;
-  int size;
   void (*release)(ControlRecord&);
   std::intptr_t (*getValue)(ControlRecord&);
   void (*setValue)(ControlRecord&, std::intptr_t);
-  std::string (*getText)(ControlRecord&);
   void (*setText)(ControlRecord&, std::string_view);
 };
 
@@ -292,12 +293,12 @@ void SetImageValue(ControlRecord& record, std::intptr_t value) {
 
 void ReleaseImageView(ControlRecord& record) { record.image = 0; }
 
-const ControlKind pushButtonKind{PushButtonKind, sizeof(ControlKind), nullptr, ButtonValue, SetButtonValue, nullptr, nullptr};
-const ControlKind textFieldKind{TextFieldKind, sizeof(ControlKind), nullptr, nullptr, nullptr, nullptr, nullptr};
-const ControlKind textLabelKind{TextLabelKind, sizeof(ControlKind), nullptr, nullptr, nullptr, nullptr, nullptr};
-const ControlKind checkBoxKind{CheckBoxKind, sizeof(ControlKind), nullptr, CheckValue, SetCheckValue, nullptr, nullptr};
-const ControlKind imageViewKind{ImageViewKind, sizeof(ControlKind), ReleaseImageView, ImageValue, SetImageValue, nullptr, nullptr};
-const ControlKind spinFieldKind{SpinFieldKind, sizeof(ControlKind), nullptr, SpinValue, SetSpinValue, nullptr, SetSpinText};
+const ControlKind pushButtonKind{PushButtonKind, nullptr, ButtonValue, SetButtonValue, nullptr};
+const ControlKind textFieldKind{TextFieldKind, nullptr, nullptr, nullptr, nullptr};
+const ControlKind textLabelKind{TextLabelKind, nullptr, nullptr, nullptr, nullptr};
+const ControlKind checkBoxKind{CheckBoxKind, nullptr, CheckValue, SetCheckValue, nullptr};
+const ControlKind imageViewKind{ImageViewKind, ReleaseImageView, ImageValue, SetImageValue, nullptr};
+const ControlKind spinFieldKind{SpinFieldKind, nullptr, SpinValue, SetSpinValue, SetSpinText};
 
 void DestroyControl(int number) {
   ControlRecord* record = Controls().Find(number);
@@ -327,6 +328,7 @@ void SpinStep(int number, int delta) {
 // exists, so a failure leaves the table as it was.
 GuiHandle Register(int number, const ControlKind& kind, QWidget* widget, int window, int flags, int x, int y,
                    int width, int height, ControlRecord** out) {
+  assert(widget != nullptr && "each kind makes its widget before registering it");
   int assigned = 0;
   ControlRecord* record = Controls().Take(number, &assigned);
   if (record == nullptr) {
@@ -503,7 +505,7 @@ void SetControlText(int number, std::string_view text) {
 std::string ControlText(int number) {
   ControlRecord* record = Controls().Find(number);
   if (record == nullptr) return {};
-  return record->kind->getText ? record->kind->getText(*record) : WidgetText(*record);
+  return WidgetText(*record);
 }
 
 void SetControlValue(int number, std::intptr_t value) {

@@ -90,7 +90,7 @@ QImage DrawSample(const QString& face, int sizeTenths, int style, int colour, in
     FillBox(0, 0, SampleWidth, SampleHeight, static_cast<std::uint32_t>(background));
     const int em = std::clamp(RoundedPixels(static_cast<long long>(sizeTenths) * FontResolution(), 720), 1,
                               FontMaxEmPixels);
-    const FontHandleValue font = sizeTenths > 0 ? OpenFontHandle(CutFaceName(FromQt(face)), em, style) : 0;
+    const FontHandleValue font = sizeTenths > 0 ? OpenFontHandle(CutFaceName(FromQt(face)), em, FontFlagsOf(style)) : 0;
     if (font != 0) {
       SetDrawFont(font);
       SetDrawMode(DrawModeTransparent);

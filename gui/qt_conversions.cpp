@@ -1,25 +1,17 @@
 // Our texts and pixels as Qt's, and back.
 #include <cstring>
 
+#include "core/text_codes.h"
 #include "gui/gui_internal.h"
 
 QString ToQt(std::string_view text) {
-  if (text.size() > GuiTextMaxBytes) {
-    std::size_t cut = GuiTextMaxBytes;
-    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-    text = text.substr(0, cut);
-  }
+  text = Utf8Prefix(text, GuiTextMaxBytes);
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 std::string FromQt(const QString& text) {
   const QByteArray bytes = text.toUtf8();
-  std::size_t size = static_cast<std::size_t>(bytes.size());
-  if (size > GuiTextMaxBytes) {
-    size = GuiTextMaxBytes;
-    while (size > 0 && (static_cast<unsigned char>(bytes[static_cast<qsizetype>(size)]) & 0xC0) == 0x80) --size;
-  }
-  return std::string(bytes.constData(), size);
+  return std::string(Utf8Prefix(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), GuiTextMaxBytes));
 }
 
 QImage ImageForPainting(ImageHandleValue handle) {

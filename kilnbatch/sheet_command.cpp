@@ -8,6 +8,7 @@
 #include "renderer/renderer_settings.h"
 #include "renderer/sheet_build.h"
 #include "core/fonts.h"
+#include "core/sheet_format.h"
 #include "core/text_codes.h"
 
 namespace {

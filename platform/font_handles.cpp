@@ -19,8 +19,8 @@ Fonts& AllFonts() {
 
 }  // namespace
 
-FontHandleValue OpenFontHandle(std::string_view faceName, int emPixels, int styleBits) {
-  std::unique_ptr<PlatformFont> font = OpenPlatformFont(faceName, emPixels, styleBits);
+FontHandleValue OpenFontHandle(std::string_view faceName, int emPixels, FontFlags flags) {
+  std::unique_ptr<PlatformFont> font = OpenPlatformFont(faceName, emPixels, flags);
   if (!font) return 0;
   Fonts& fonts = AllFonts();
   const FontHandleValue handle = ++fonts.lastHandle;

@@ -11,7 +11,7 @@ using FontHandleValue = std::uintptr_t;
 
 // Opens a font (see OpenPlatformFont); 0 on failure. Handles are serial
 // numbers, never reused, so a stale one names nothing.
-FontHandleValue OpenFontHandle(std::string_view faceName, int emPixels, int styleBits);
+FontHandleValue OpenFontHandle(std::string_view faceName, int emPixels, FontFlags flags);
 void CloseFontHandle(FontHandleValue handle);
 // The font a handle names, or null.
 const PlatformFont* FontOfHandle(FontHandleValue handle);

@@ -13,7 +13,7 @@
 #include <climits>
 #include <cstddef>
 #include <cstdlib>
-#include <mutex>
+#include <unordered_map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -56,16 +56,10 @@ struct Backend {
   FT_MemoryRec_ memory{nullptr, FtAlloc, FtFree, FtRealloc};
   ConfigPtr config;
   LibraryPtr library;  // declared after `memory`, which must outlive it
-  std::mutex mutex;    // FT_New_Face / FT_Done_Face and fontconfig queries
 };
 
-// FT_Done_Face changes the library's face list, so it runs under its mutex.
 struct FtFaceDeleter {
-  Backend* backend;
-  void operator()(FT_Face face) const {
-    std::lock_guard lock(backend->mutex);
-    FT_Done_Face(face);
-  }
+  void operator()(FT_Face face) const { FT_Done_Face(face); }
 };
 using FacePtr = std::unique_ptr<FT_FaceRec_, FtFaceDeleter>;
 
@@ -102,11 +96,9 @@ std::shared_ptr<Backend> MakeBackend() {
   return backend;
 }
 
-std::mutex g_backendMutex;
 std::shared_ptr<Backend> g_backend;
 
 std::shared_ptr<Backend> AcquireBackend() {
-  std::lock_guard lock(g_backendMutex);
   if (!g_backend) g_backend = MakeBackend();
   return g_backend;
 }
@@ -142,13 +134,6 @@ bool SameAsciiName(std::string_view a, std::string_view b) {
 // fontconfig's stock shear for synthetic italics ([1 0.2; 0 1]). Fixed here
 // rather than read from the match, so a user's configuration cannot change it.
 constexpr FT_Fixed SyntheticShear = 0x3333;  // 0.2 in 16.16
-
-constexpr std::array<char32_t, 32> Cp1252High = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80-87
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,       // 88-8F
-    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90-97
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,  // 98-9F
-};
 
 enum class CharMapKind { Unicode, Symbol, None };
 
@@ -203,10 +188,10 @@ bool BufferArgumentsValid(const std::uint8_t* buffer, int width, int height, int
 
 struct PlatformFont::Impl {
   std::shared_ptr<Backend> backend;  // first member: destroyed last
-  FacePtr facePtr{nullptr, FtFaceDeleter{nullptr}};
+  FacePtr facePtr;
   FT_Face face = nullptr;  // facePtr.get()
   int em = 0;
-  int style = 0;
+  FontFlags flags;
   int ascent = 0;
   int descent = 0;
   bool syntheticBold = false;
@@ -218,17 +203,18 @@ struct PlatformFont::Impl {
   PixelRect underline;  // top and height only: rows in cell coordinates
   PixelRect strikeOut;
 
-  mutable std::mutex mutex;  // the face's glyph slot and the cache
+  // Latin-1 looked up directly, as every sheet draws from it; the rest by map.
   mutable std::array<std::unique_ptr<GlyphCoverage>, 256> cache;
+  mutable std::unordered_map<char32_t, std::unique_ptr<GlyphCoverage>> wideCache;
 
-  FT_UInt GlyphIndex(std::uint8_t code) const {
-    const char32_t cp = Windows1252ToUnicode(code);
+  FT_UInt GlyphIndex(char32_t code) const {
     switch (charMap) {
       case CharMapKind::Unicode:
-        return cp == 0 ? 0 : FT_Get_Char_Index(face, cp);
+        return code == 0 ? 0 : FT_Get_Char_Index(face, code);
       case CharMapKind::Symbol: {
         // Symbol fonts put their glyphs at U+F000 + byte (some at the byte).
-        const FT_UInt index = FT_Get_Char_Index(face, 0xF000u + code);
+        if (code == 0) return 0;
+        const FT_UInt index = code <= 0xFF ? FT_Get_Char_Index(face, 0xF000u + code) : 0;
         return index != 0 ? index : FT_Get_Char_Index(face, code);
       }
       case CharMapKind::None:
@@ -238,8 +224,7 @@ struct PlatformFont::Impl {
   }
 
   // The one glyph pipeline: hinted load, synthetic slant and bold, render.
-  // Caller holds `mutex`.
-  GlyphCoverage RenderLocked(std::uint8_t code, bool mono) const {
+  GlyphCoverage Render(char32_t code, bool mono) const {
     GlyphCoverage out;
     const FT_Int32 flags = FT_LOAD_NO_BITMAP | (mono ? FT_LOAD_TARGET_MONO : FT_LOAD_DEFAULT);
     if (FT_Load_Glyph(face, GlyphIndex(code), flags) != 0) return out;
@@ -280,11 +265,11 @@ struct PlatformFont::Impl {
     return out;
   }
 
-  const GlyphCoverage& CachedLocked(std::uint8_t code) const {
-    std::unique_ptr<GlyphCoverage>& slot = cache[code];
+  const GlyphCoverage& Cached(char32_t code) const {
+    std::unique_ptr<GlyphCoverage>& slot = code < cache.size() ? cache[code] : wideCache[code];
     if (!slot) {
       try {
-        slot = std::make_unique<GlyphCoverage>(RenderLocked(code, false));
+        slot = std::make_unique<GlyphCoverage>(Render(code, false));
       } catch (...) {  // nothing cached: a later call tries again
         return InvalidGlyph();
       }
@@ -292,9 +277,9 @@ struct PlatformFont::Impl {
     return *slot;
   }
 
-  std::int64_t TextWidthLocked(std::string_view text) const {
+  std::int64_t SumOfAdvances(std::u32string_view text) const {
     std::int64_t sum = 0;
-    for (char c : text) sum += CachedLocked(static_cast<std::uint8_t>(c)).advance;
+    for (const char32_t c : text) sum += Cached(c).advance;
     return sum;
   }
 
@@ -302,10 +287,10 @@ struct PlatformFont::Impl {
     std::vector<PixelRect> rects;
     if (textWidth <= 0) return rects;
     try {
-      if ((style & FontStyleUnderline) != 0) {
+      if (flags.underline) {
         rects.push_back({originX, underline.top, textWidth, underline.height});
       }
-      if ((style & FontStyleStrikeOut) != 0) {
+      if (flags.strikeOut) {
         rects.push_back({originX, strikeOut.top, textWidth, strikeOut.height});
       }
     } catch (...) {
@@ -317,31 +302,29 @@ struct PlatformFont::Impl {
   // Shared by the grey and the 1-bit drawing; `glyph(code, out)` gives the
   // coverage to place and returns false when the glyph failed.
   template <typename GlyphFn>
-  bool Compose(std::string_view text, int originX, std::uint8_t* buffer, int width, int height,
+  bool Compose(std::u32string_view text, int originX, std::uint8_t* buffer, int width, int height,
                int pitch, GlyphFn glyph) const {
     if (!BufferArgumentsValid(buffer, width, height, pitch)) return false;
     try {
-      return ComposeLocked(text, originX, buffer, width, height, pitch, glyph);
+      return ComposeGlyphs(text, originX, buffer, width, height, pitch, glyph);
     } catch (...) {
       return false;
     }
   }
 
   template <typename GlyphFn>
-  bool ComposeLocked(std::string_view text, int originX, std::uint8_t* buffer, int width,
+  bool ComposeGlyphs(std::u32string_view text, int originX, std::uint8_t* buffer, int width,
                      int height, int pitch, GlyphFn& glyph) const {
-    std::lock_guard lock(mutex);
     const bool visible = width > 0 && height > 0;
     bool ok = true;
     std::int64_t pen = originX;
-    for (char c : text) {
-      const auto code = static_cast<std::uint8_t>(c);
+    for (const char32_t code : text) {
       Coverage g{};
       if (!glyph(code, g)) ok = false;
       if (visible && g.width > 0 && g.rows > 0) {
         BlitMax(g, pen + g.left, g.top, buffer, width, height, pitch);
       }
-      pen += CachedLocked(code).advance;
+      pen += Cached(code).advance;
     }
     if (visible) {
       for (const PixelRect& r : Lines(originX, ClampToInt(pen - originX))) {
@@ -359,9 +342,9 @@ int PlatformFont::Ascent() const { return impl_->ascent; }
 int PlatformFont::Descent() const { return impl_->descent; }
 int PlatformFont::CellHeight() const { return impl_->ascent + impl_->descent; }
 int PlatformFont::EmPixels() const { return impl_->em; }
-bool PlatformFont::IsItalic() const { return (impl_->style & FontStyleItalic) != 0; }
-int PlatformFont::Weight() const { return (impl_->style & FontStyleBold) != 0 ? 700 : 400; }
-int PlatformFont::StyleBits() const { return impl_->style; }
+bool PlatformFont::IsItalic() const { return impl_->flags.italic; }
+int PlatformFont::Weight() const { return impl_->flags.bold ? 700 : 400; }
+FontFlags PlatformFont::Flags() const { return impl_->flags; }
 std::string PlatformFont::FamilyName() const {
   try {
     return impl_->family;
@@ -379,25 +362,23 @@ std::string PlatformFont::FilePath() const {
 bool PlatformFont::IsSyntheticBold() const { return impl_->syntheticBold; }
 bool PlatformFont::IsSyntheticItalic() const { return impl_->syntheticItalic; }
 
-int PlatformFont::Advance(std::uint8_t code) const { return Glyph(code).advance; }
+int PlatformFont::Advance(char32_t code) const { return Glyph(code).advance; }
 
-int PlatformFont::TextWidth(std::string_view text) const {
+int PlatformFont::TextWidth(std::u32string_view text) const {
   try {
-    std::lock_guard lock(impl_->mutex);
-    return ClampToInt(impl_->TextWidthLocked(text));
+    return ClampToInt(impl_->SumOfAdvances(text));
   } catch (...) {
     return 0;
   }
 }
 
-TextSize PlatformFont::TextExtent(std::string_view text) const {
+TextSize PlatformFont::TextExtent(std::u32string_view text) const {
   return {TextWidth(text), CellHeight()};
 }
 
-const GlyphCoverage& PlatformFont::Glyph(std::uint8_t code) const {
+const GlyphCoverage& PlatformFont::Glyph(char32_t code) const {
   try {
-    std::lock_guard lock(impl_->mutex);
-    return impl_->CachedLocked(code);
+    return impl_->Cached(code);
   } catch (...) {
     return InvalidGlyph();
   }
@@ -407,29 +388,29 @@ std::vector<PixelRect> PlatformFont::LineRects(int originX, int textWidth) const
   return impl_->Lines(originX, textWidth);
 }
 
-bool PlatformFont::DrawText(std::string_view text, int originX, std::uint8_t* buffer, int width,
+bool PlatformFont::DrawText(std::u32string_view text, int originX, std::uint8_t* buffer, int width,
                             int height, int pitch) const {
   // Every glyph rendered afresh: this is the plain rasteriser that the cached
   // glyphs of Glyph() must reproduce, and the speed they are measured against.
   const Impl& impl = *impl_;
   GlyphCoverage current;  // kept alive while Compose blits it
   return impl.Compose(text, originX, buffer, width, height, pitch,
-                      [&impl, &current](std::uint8_t code, Coverage& out) {
-                        current = impl.RenderLocked(code, false);
+                      [&impl, &current](char32_t code, Coverage& out) {
+                        current = impl.Render(code, false);
                         out = {current.left, current.top, current.width, current.rows,
                                current.grey.data()};
                         return current.valid;
                       });
 }
 
-bool PlatformFont::DrawTextMono(std::string_view text, int originX, std::uint8_t* buffer, int width,
+bool PlatformFont::DrawTextMono(std::u32string_view text, int originX, std::uint8_t* buffer, int width,
                                 int height, int pitch) const {
   const Impl& impl = *impl_;
   GlyphCoverage current;  // kept alive while Compose blits it
   return impl.Compose(
       text, originX, buffer, width, height, pitch,
-      [&impl, &current](std::uint8_t code, Coverage& out) {
-        current = impl.RenderLocked(code, true);
+      [&impl, &current](char32_t code, Coverage& out) {
+        current = impl.Render(code, true);
         out = {current.left, current.top, current.width, current.rows, current.grey.data()};
         return current.valid;
       });
@@ -454,7 +435,6 @@ int PatternNumber(FcPattern* p, const char* object, int fallback) {
   return fallback;
 }
 
-// Caller holds backend.mutex.
 bool MatchFace(Backend& backend, const std::string& name, int emPixels, bool bold, bool italic,
                MatchedFace& out) {
   PatternPtr pattern(FcPatternCreate());
@@ -551,29 +531,28 @@ void ComputeMetrics(PlatformFont::Impl& f) {
   f.strikeOut = {0, ClampToInt(f.ascent - RoundDiv(strikeTop * em, upem)), 0, strikeHeight};
 }
 
-std::unique_ptr<PlatformFont> OpenFont(std::string_view faceName, int emPixels, int styleBits) {
+std::unique_ptr<PlatformFont> OpenFont(std::string_view faceName, int emPixels, FontFlags flags) {
   if (emPixels <= 0 || emPixels > FontMaxEmPixels) return nullptr;
   std::shared_ptr<Backend> backend = AcquireBackend();
   if (!backend) return nullptr;
 
-  const bool bold = (styleBits & FontStyleBold) != 0;
-  const bool italic = (styleBits & FontStyleItalic) != 0;
+  const bool bold = flags.bold;
+  const bool italic = flags.italic;
   // fontconfig takes NUL-terminated names: a name stops at its first NUL.
   std::string name(faceName.substr(0, faceName.find('\0')));
 
   auto impl = std::make_unique<PlatformFont::Impl>();
   impl->backend = backend;
   impl->em = emPixels;
-  impl->style = styleBits;
+  impl->flags = flags;
   MatchedFace matched;
+  if (!MatchFace(*backend, name, emPixels, bold, italic, matched)) return nullptr;
   {
-    std::lock_guard lock(backend->mutex);
-    if (!MatchFace(*backend, name, emPixels, bold, italic, matched)) return nullptr;
     FT_Face face = nullptr;
     if (FT_New_Face(backend->library.get(), matched.file.c_str(), matched.index, &face) != 0) {
       return nullptr;
     }
-    impl->facePtr = FacePtr(face, FtFaceDeleter{backend.get()});
+    impl->facePtr.reset(face);
   }
   FT_Face face = impl->face = impl->facePtr.get();
   if (!FT_IS_SCALABLE(face) || face->units_per_EM == 0) return nullptr;
@@ -612,16 +591,12 @@ std::vector<std::string> ListFamilies() {
       !FcObjectSetAdd(objects.get(), FC_FAMILY)) {
     return families;
   }
-  {
-    std::lock_guard lock(backend->mutex);
-    FontSetPtr set(FcFontList(backend->config.get(), pattern.get(), objects.get()));
-    if (!set) return families;
-    for (int i = 0; i < set->nfont; ++i) {
-      FcChar8* value = nullptr;
-      for (int n = 0; FcPatternGetString(set->fonts[i], FC_FAMILY, n, &value) == FcResultMatch;
-           ++n) {
-        families.emplace_back(reinterpret_cast<const char*>(value));
-      }
+  FontSetPtr set(FcFontList(backend->config.get(), pattern.get(), objects.get()));
+  if (!set) return families;
+  for (int i = 0; i < set->nfont; ++i) {
+    FcChar8* value = nullptr;
+    for (int n = 0; FcPatternGetString(set->fonts[i], FC_FAMILY, n, &value) == FcResultMatch; ++n) {
+      families.emplace_back(reinterpret_cast<const char*>(value));
     }
   }
   std::sort(families.begin(), families.end());
@@ -632,9 +607,9 @@ std::vector<std::string> ListFamilies() {
 }  // namespace
 
 std::unique_ptr<PlatformFont> OpenPlatformFont(std::string_view faceName, int emPixels,
-                                               int styleBits) {
+                                               FontFlags flags) {
   try {
-    return OpenFont(faceName, emPixels, styleBits);
+    return OpenFont(faceName, emPixels, flags);
   } catch (...) {
     return nullptr;
   }
@@ -649,11 +624,7 @@ std::vector<std::string> ListFontFamilies() {
 }
 
 std::unique_ptr<PlatformFont> OpenSystemFont() {
-  return OpenPlatformFont("Liberation Sans", 14, FontStyleBold);
-}
-
-char32_t Windows1252ToUnicode(std::uint8_t code) {
-  return code >= 0x80 && code <= 0x9F ? Cp1252High[code - 0x80] : char32_t{code};
+  return OpenPlatformFont("Liberation Sans", 14, FontFlags{.bold = true});
 }
 
 int PointsToPixels(int points, int dpi) {
@@ -665,6 +636,5 @@ int PointsToPixels(int points, int dpi) {
 }
 
 void ShutdownPlatformFonts() {
-  std::lock_guard lock(g_backendMutex);
   g_backend.reset();
 }

@@ -1,8 +1,9 @@
 // Fonts for the drawing code, served on Linux by FreeType and fontconfig.
-// Fonts are chosen by face name, em height in pixels and style bits; text is
-// single-byte Windows-1252 drawn white on black as 8-bit grey coverage,
-// top-left aligned: y = 0 is the top of the cell, the pen starts at the left
-// edge of the first advance box. No display, no Qt, no exceptions.
+// Fonts are chosen by face name, em height in pixels and style flags; text is
+// Unicode code points drawn white on black as 8-bit grey coverage, top-left
+// aligned: y = 0 is the top of the cell, the pen starts at the left edge of
+// the first advance box. Code point 0 draws the face's missing-glyph box. No
+// display, no Qt, no exceptions; one thread.
 #pragma once
 
 #include <cstdint>
@@ -11,18 +12,16 @@
 #include <string_view>
 #include <vector>
 
-inline constexpr int FontStyleUnderline = 4;
-inline constexpr int FontStyleStrikeOut = 8;
-inline constexpr int FontStyleHighQuality = 0x10;  // accepted; text is always anti-aliased
-inline constexpr int FontStyleBold = 0x100;
-inline constexpr int FontStyleItalic = 0x200;
+// Text is always anti-aliased, so there is no quality flag.
+struct FontFlags {
+  bool bold = false;
+  bool italic = false;
+  bool underline = false;
+  bool strikeOut = false;
+};
 
 // The largest em height OpenPlatformFont accepts, so one glyph stays a few MB.
 inline constexpr int FontMaxEmPixels = 4096;
-
-// Unicode code point of a Windows-1252 byte; 0 for the five undefined bytes
-// (0x81, 0x8D, 0x8F, 0x90, 0x9D), which draw as the face's .notdef glyph.
-char32_t Windows1252ToUnicode(std::uint8_t code);
 
 // One glyph's coverage. `left` is relative to the pen x, `top` to the cell top
 // (ascent - bitmap top, negative when ink rises above the cell); `grey` is
@@ -65,22 +64,22 @@ class PlatformFont {
   int EmPixels() const;
   bool IsItalic() const;  // as asked
   int Weight() const;     // 700 or 400, as asked
-  int StyleBits() const;
+  FontFlags Flags() const;
   std::string FamilyName() const;  // family of the matched face
   std::string FilePath() const;
   bool IsSyntheticBold() const;    // the face has no bold: outlines are emboldened
   bool IsSyntheticItalic() const;  // the face has no italic: outlines are sheared
 
   // Hinted advance in whole pixels (grown by synthetic emboldening).
-  int Advance(std::uint8_t code) const;
+  int Advance(char32_t code) const;
   // Sum of advances, no kerning; saturates at INT_MAX.
-  int TextWidth(std::string_view text) const;
+  int TextWidth(std::u32string_view text) const;
   // (TextWidth, CellHeight): the height never depends on the glyphs.
-  TextSize TextExtent(std::string_view text) const;
+  TextSize TextExtent(std::u32string_view text) const;
 
-  // Rendered once per code and kept; the reference lives as long as the font.
-  // Lines (underline, strike-out) are never part of a glyph.
-  const GlyphCoverage& Glyph(std::uint8_t code) const;
+  // Rendered once per code point and kept; the reference lives as long as the
+  // font. Lines (underline, strike-out) are never part of a glyph.
+  const GlyphCoverage& Glyph(char32_t code) const;
 
   // The underline and strike-out bars the style asks for, spanning
   // [originX, originX + textWidth), at the face's own positions and
@@ -92,14 +91,14 @@ class PlatformFont {
   // row, top row first) with the pen starting at x = originX and the cell top
   // at y = 0. Coverage is combined by max with what the buffer holds (clear it
   // to black first), clipped to the buffer. The result equals Glyph() of each
-  // byte placed at (pen + left, top), then LineRects() at 255, all max-combined.
+  // code point placed at (pen + left, top), then LineRects() at 255, all max-combined.
   // Returns false on bad arguments (null buffer, negative sizes, pitch < width)
   // or when a glyph could not be rendered (the rest is still drawn).
-  bool DrawText(std::string_view text, int originX, std::uint8_t* buffer, int width, int height,
+  bool DrawText(std::u32string_view text, int originX, std::uint8_t* buffer, int width, int height,
                 int pitch) const;
   // The same with 1-bit hinting and rendering, coverage 0 or 255, pens placed
   // by Advance() so overhang is measured against the grey advance boxes.
-  bool DrawTextMono(std::string_view text, int originX, std::uint8_t* buffer, int width, int height,
+  bool DrawTextMono(std::u32string_view text, int originX, std::uint8_t* buffer, int width, int height,
                     int pitch) const;
 
  private:
@@ -107,10 +106,10 @@ class PlatformFont {
 };
 
 // Face name (UTF-8; the caller cuts it to 31 characters), em height in pixels
-// (1..FontMaxEmPixels) and style bits. A name with no face gets fontconfig's
+// (1..FontMaxEmPixels) and style. A name with no face gets fontconfig's
 // fallback (a sans face). Null on failure.
 std::unique_ptr<PlatformFont> OpenPlatformFont(std::string_view faceName, int emPixels,
-                                               int styleBits);
+                                               FontFlags flags);
 
 // The stand-in for the system's stock UI font: "Liberation Sans" bold, em 14.
 std::unique_ptr<PlatformFont> OpenSystemFont();

@@ -196,9 +196,8 @@ Palette ReadPalette(const LittleEndianBytes& file, const BmpLayout& layout) {
   return palette;
 }
 
-std::uint64_t FileRowBytes(const BmpLayout& layout) {
-  return (static_cast<std::uint64_t>(layout.width) * static_cast<std::uint64_t>(layout.bits) + 31) / 32 * 4;
-}
+// The width is checked against ImageMaxSide before any row is measured.
+std::uint64_t FileRowBytes(const BmpLayout& layout) { return RowBytes(static_cast<int>(layout.width), layout.bits); }
 
 // Store row (bottom first) that file row `r` belongs in.
 std::uint8_t* StoreRow(const BmpLayout& layout, PixelStore& out, std::int64_t r) {

@@ -179,7 +179,7 @@ int WriteImageBmp(int number, const char* path) {
   // Depths other than 32 have no writer of their own here: they are written
   // as the 24-bit store holds them.
   const int bits = record->sourceDepth == 32 ? 32 : 24;
-  const std::size_t fileRowBytes = ((static_cast<std::size_t>(bits / 8) * static_cast<std::size_t>(store->width)) + 3) & ~std::size_t{3};
+  const std::size_t fileRowBytes = RowBytes(store->width, bits);
   const auto headers = BmpHeaders(store->width, store->height, bits, fileRowBytes);
   return ReplaceFile(path, [&](int fd) {
     return WriteAll(fd, headers.data(), headers.size()) && WritePixels(fd, *store, bits, fileRowBytes);

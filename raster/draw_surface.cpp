@@ -5,8 +5,11 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 #include <unordered_map>
 #include <vector>
+
+#include "core/text_codes.h"
 
 namespace {
 
@@ -45,6 +48,7 @@ struct DrawState {
   int glyphBufferRows = 0;
   std::size_t glyphBufferRowBytes = 0;
   std::vector<std::uint8_t> coverage;  // scratch: one text's coverage box
+  std::u32string codePoints;           // scratch: one text's code points
 
   const SurfaceOps* ops = nullptr;
 };
@@ -152,12 +156,12 @@ void BlendCoverage(DrawState& s, PixelStore& t, int dx, int dy, int w, int h, Co
 // The coverage of `text` in the box of w x h pixels whose column 0 is text
 // column -originX: cached glyphs placed at their pens, max-combined, with the
 // underline and strike-out bars. The same pixels the rasteriser draws.
-void ComposeCoverage(const PlatformFont& font, std::string_view text, int originX, int w, int h,
+void ComposeCoverage(const PlatformFont& font, std::u32string_view text, int originX, int w, int h,
                      std::vector<std::uint8_t>& box) {
   box.assign(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 0);
   int pen = originX;
-  for (char ch : text) {
-    const GlyphCoverage& g = font.Glyph(static_cast<std::uint8_t>(ch));
+  for (const char32_t code : text) {
+    const GlyphCoverage& g = font.Glyph(code);
     const int gx0 = std::max(0, -(pen + g.left));
     const int gx1 = std::min(g.width, w - (pen + g.left));
     const int gy0 = std::max(0, -g.top);
@@ -181,7 +185,7 @@ void ComposeCoverage(const PlatformFont& font, std::string_view text, int origin
 }
 
 template <int BytesPerPixel>
-int PaintTextOn(DrawState& s, PixelStore& t, int x, int y, std::string_view text) {
+int PaintTextOn(DrawState& s, PixelStore& t, int x, int y, std::u32string_view text) {
   const PlatformFont& font = *s.font;
   long long cx = font.TextWidth(text);
   int cy = font.CellHeight();
@@ -197,11 +201,11 @@ int PaintTextOn(DrawState& s, PixelStore& t, int x, int y, std::string_view text
   if (w <= 0 || cy <= 0) return result;
 
   if (glyphCacheEnabled) {
-    const bool lines = (font.StyleBits() & (FontStyleUnderline | FontStyleStrikeOut)) != 0;
+    const bool lines = font.Flags().underline || font.Flags().strikeOut;
     if (text.size() == 1 && !lines && (s.mode & DrawModeTransparent)) {
       // One glyph without its box, as a sheet draws them: blended straight
       // from the glyph's coverage, over its ink only.
-      const GlyphCoverage& g = font.Glyph(static_cast<std::uint8_t>(text[0]));
+      const GlyphCoverage& g = font.Glyph(text[0]);
       const int gx = ox + g.left, gy = g.top, gw = g.width;
       const std::uint8_t* grey = g.grey.data();
       BlendCoverage<BytesPerPixel>(
@@ -261,7 +265,7 @@ struct SurfaceOps {
   void (*setBackColour)(DrawState&, std::uint32_t);
   void (*fillBox)(DrawState&, PixelStore&, int, int, int, int);
   void (*pasteImage)(DrawState&, PixelStore&, const PixelStore&, int, int);
-  int (*paintText)(DrawState&, PixelStore&, int, int, std::string_view);
+  int (*paintText)(DrawState&, PixelStore&, int, int, std::u32string_view);
   void (*setFrontColour)(DrawState&, std::uint32_t);
 };
 
@@ -276,12 +280,12 @@ const PlatformFont* ResolveFont(FontHandleValue font) {
 
 int MeasureOverhang(const PlatformFont* font) {
   if (!font || !font->IsItalic()) return 0;
-  const int cx = font->TextWidth("H");
+  const int cx = font->TextWidth(U"H");
   const int cy = font->CellHeight();
   if (cx <= 0 || cy <= 0) return 0;
   const int w = 2 * cx, h = 2 * cy;
   std::vector<std::uint8_t> mono(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 0);
-  if (!font->DrawTextMono("H", 0, mono.data(), w, h, w)) return 0;
+  if (!font->DrawTextMono(U"H", 0, mono.data(), w, h, w)) return 0;
   for (int x = w - 1; x >= 0; --x) {
     for (int y = 0; y < cy; ++y) {
       if (mono[static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + x] != 0) return x - cx + 2;
@@ -387,13 +391,15 @@ int PaintText(int x, int y, std::string_view text, std::uint32_t colour) {
   s->ops->setBackColour(*s, s->backSetting);
   PixelStore* t = Target(*s);
   if (text.empty() || !s->started || !s->font || s->glyphBufferRows == 0 || !t) return x;
-  return s->ops->paintText(*s, *t, x, y, text);
+  Windows1252ToUnicode(text, s->codePoints);
+  return s->ops->paintText(*s, *t, x, y, s->codePoints);
 }
 
 int MeasureTextWidth(std::string_view text) {
   DrawState* s = Started();
   if (!s || !s->font || text.empty()) return 0;
-  return s->font->TextWidth(text) + s->overhang;
+  Windows1252ToUnicode(text, s->codePoints);
+  return s->font->TextWidth(s->codePoints) + s->overhang;
 }
 
 int MeasureTextHeight(std::string_view text) {

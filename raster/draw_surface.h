@@ -31,7 +31,8 @@ void EndDraw();
 void SetDrawMode(int mode);
 void SetDrawFont(FontHandleValue font);
 void FillBox(int x, int y, int width, int height, std::uint32_t colour);
-// Returns x plus the text's advance (plus a positive italic overhang),
+// Texts are Windows-1252 bytes, as the sheet holds them. PaintText returns x
+// plus the text's advance (plus a positive italic overhang),
 // however much of it was visible.
 int PaintText(int x, int y, std::string_view text, std::uint32_t colour);
 int MeasureTextWidth(std::string_view text);

@@ -64,16 +64,13 @@ ImageHandleValue Install(int number, std::unique_ptr<PixelStore> store, int sour
 
 std::size_t RowBytes(int width, int bitsPerPixel) {
   if (width <= 0) return 0;
-  const std::size_t w = static_cast<std::size_t>(width);
-  switch (bitsPerPixel) {
-    case 1: return 4 * ((w + 31) / 32);
-    case 4: return 4 * ((w + 7) / 8);
-    case 8: return 4 * ((w + 3) / 4);
-    case 15:
-    case 16: return 4 * ((w + 1) / 2);
-    case 24: return 4 * ((3 * (w + 1)) / 4);
-    case 32: return 4 * w;
-    default: return 0;
+  // 15-bit pixels are stored in 16 bits.
+  const std::size_t bits = bitsPerPixel == 15 ? 16 : static_cast<std::size_t>(bitsPerPixel);
+  switch (bits) {
+    case 1: case 2: case 4: case 8: case 16: case 24: case 32:
+      return (static_cast<std::size_t>(width) * bits + 31) / 32 * 4;
+    default:
+      return 0;
   }
 }
 

@@ -32,13 +32,13 @@ void DrawLayeredGlyph(std::string_view text, int ox, int oy, bool shadowOn, int 
   DrawFace(text, ox, oy);
 }
 
-void RefreshPreview(bool shadowOn, int count, std::string_view testText) {
+int RefreshPreview(bool shadowOn, int count, std::string_view testText) {
   RendererSettings& s = rendererSettings;
   MakeFont(ShadowFont, s.fontName, s.shadowSize, s.styleBits);
   MakeFont(FaceFont, s.fontName, s.fontSize, s.styleBits);
   if (!ImageExists(PreviewImage)) MakeImage(PreviewImage, PreviewSide, PreviewSide);
 
-  if (!BeginDraw(ImageSurface(PreviewImage))) return;
+  if (!BeginDraw(ImageSurface(PreviewImage))) return s.cellMeasure;
   SetDrawMode(DrawModeTransparent);
   FillBox(0, 0, PreviewSide, PreviewSide, s.backgroundColour);
   int m = 0;
@@ -53,4 +53,5 @@ void RefreshPreview(bool shadowOn, int count, std::string_view testText) {
   m = std::max({m, MeasureTextWidth("@"), MeasureTextHeight("@")});
   EndDraw();
   s.cellMeasure = m;
+  return m;
 }

@@ -10,8 +10,8 @@
 // i, j = 1..count; then the face in the face font and text colour.
 void DrawLayeredGlyph(std::string_view text, int ox, int oy, bool shadowOn, int count);
 
-// Remakes fonts 2 and 1 from the settings, redraws the preview image and
-// stores the cell measure: the larger of the width and height of "@" in the
-// face font, or, with shadows on, of that and the system font's plus
-// max(|X|, |Y|) + count.
-void RefreshPreview(bool shadowOn, int count, std::string_view testText);
+// Remakes fonts 2 and 1 from the settings, redraws the preview image, and
+// stores in the settings' cellMeasure and returns the cell measure: the larger
+// of the width and height of "@" in the face font, or, with shadows on, of
+// that and the system font's plus max(|X|, |Y|) + count.
+int RefreshPreview(bool shadowOn, int count, std::string_view testText);

@@ -18,7 +18,7 @@
 namespace {
 
 constexpr const char* Title = "Lumora";
-constexpr int WindowFlags = 0x00C80001;  // centred, title bar, system menu
+constexpr int WindowFlags = WindowCentred | WindowCaption | WindowSystemMenu;
 constexpr int SwatchSide = 20;
 
 constexpr const char* AboutText =
@@ -130,25 +130,13 @@ void Build() {
   SaveCharacterSheet();
 }
 
-// The length of the UTF-8 character that ends or starts `text`.
-std::size_t LastCharacterStart(std::string_view text) {
-  std::size_t at = text.size() - 1;
-  while (at > 0 && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) --at;
-  return at;
-}
-std::size_t FirstCharacterLength(std::string_view text) {
-  std::size_t len = 1;
-  while (len < text.size() && (static_cast<unsigned char>(text[len]) & 0xC0) == 0x80) ++len;
-  return len;
-}
-
 }  // namespace
 
 std::string NextTestCharacter(std::string_view t, std::string_view last) {
   if (t == last || t.empty()) return std::string(t);
-  const std::string_view lastOfT = t.substr(LastCharacterStart(t));
+  const std::string_view lastOfT = LastUtf8Character(t);
   if (lastOfT != last) return std::string(lastOfT);
-  return std::string(t.substr(0, FirstCharacterLength(t)));
+  return std::string(FirstUtf8Character(t));
 }
 
 std::string DefaultSheetPath() { return DefaultSaveFolder(ProgramFilePath()) + "charset.bmp"; }

@@ -8,15 +8,13 @@
 
 int BuildCharacterSheet(bool shadowOn, int count, std::string_view testText) {
   RendererSettings& s = rendererSettings;
-  RefreshPreview(shadowOn, count, testText);
-  s.cellMeasure += SheetFaceInset;
-  const int n = s.cellMeasure;
+  // RefreshPreview has just made both fonts from the settings.
+  const int n = RefreshPreview(shadowOn, count, testText) + SheetFaceInset;
+  s.cellMeasure = n;
 
   // Fonts that could not be made would leave the sheet drawn in the system
   // font; a sheet past the image size limit cannot be made at all.
   if (n <= SheetFaceInset || static_cast<long long>(n) * SheetColumns > ImageMaxSide) return 0;
-  MakeFont(ShadowFont, s.fontName, s.shadowSize, s.styleBits);
-  MakeFont(FaceFont, s.fontName, s.fontSize, s.styleBits);
   if (!FontHandle(FaceFont) || (shadowOn && !FontHandle(ShadowFont))) return 0;
 
   const int side = SheetColumns * n;
@@ -24,14 +22,10 @@ int BuildCharacterSheet(bool shadowOn, int count, std::string_view testText) {
   if (!BeginDraw(ImageSurface(SheetImage))) return 0;
   SetDrawMode(DrawModeTransparent);
   FillBox(0, 0, side, side, s.backgroundColour);
-  int col = 0, row = 0;
   for (int code = SheetFirstCode; code <= SheetLastCode; ++code) {
     const char ch = static_cast<char>(code);
-    DrawLayeredGlyph(std::string_view(&ch, 1), col * n + SheetFaceInset, row * n, shadowOn, count);
-    if (++col > SheetColumns - 1) {
-      col = 0;
-      ++row;
-    }
+    const SheetCell cell = SheetCellOf(code);
+    DrawLayeredGlyph(std::string_view(&ch, 1), cell.column * n + SheetFaceInset, cell.row * n, shadowOn, count);
   }
   EndDraw();
   return n;

@@ -18,7 +18,7 @@ constexpr int Calls = 9500;
 void BM_PaintTextCalls(benchmark::State& state) {
   const int em = static_cast<int>(state.range(0));
   const bool cached = state.range(1) != 0;
-  const FontHandleValue font = OpenFontHandle("Liberation Sans", em, 0);
+  const FontHandleValue font = OpenFontHandle("Liberation Sans", em, FontFlags{});
   MakeImage(0, 10 * (em + 8), 10 * (em + 8));
   SetGlyphCacheEnabled(cached);
   for (auto _ : state) {

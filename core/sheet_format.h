@@ -1,0 +1,28 @@
+// The character sheet, the one file that passes between the programs: a square
+// image of 10 x 10 cells of N x N pixels, N = width / 10. Cell (column, row)
+// holds code 32 + 10 x row + column; each face's box starts 4 pixels right of
+// its cell's left edge, on the cell's top edge. Every reader and writer of a
+// sheet takes these numbers from here.
+#pragma once
+
+inline constexpr int SheetColumns = 10;
+inline constexpr int SheetFirstCode = 32;  // the space, in the top-left cell
+inline constexpr int SheetLastCode = 126;  // "~"; the cells after it are background
+inline constexpr int SheetFaceInset = 4;
+
+// The cell pitch N of a sheet `sheetWidth` pixels wide.
+constexpr int CellPitchOfSheet(int sheetWidth) { return sheetWidth / SheetColumns; }
+
+struct SheetCell {
+  int column = 0;
+  int row = 0;
+};
+
+// The cell of `code`. The division truncates toward zero, so a code below the
+// first lands outside the image (the tab, 9, at column -3 of row -2) and its
+// copy there stays black.
+constexpr SheetCell SheetCellOf(int code) {
+  const int k = code - SheetFirstCode;
+  const int row = k / SheetColumns;
+  return {k - SheetColumns * row, row};
+}

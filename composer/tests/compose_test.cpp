@@ -59,83 +59,53 @@ class ComposeTest : public ::testing::Test {
   }
 };
 
+// Trimming only spaces at the ends; the tab and codes past the grid cut from
+// outside the sheet (black) or its empty cells; rectangles as wide as the
+// pitch reaching into the next cell; the width's remainder past 10 cells.
 TEST_F(ComposeTest, EachCharacterIsCutFromItsCell) {
+  struct Case {
+    int sheet;
+    std::string caption, composed;
+    int w, h;
+  };
+  for (const Case& c : {Case{200, "AB", "AB", 16, 16}, Case{200, "  A B  ", "A B", 16, 16},
+                        Case{200, "\tA\t", "\tA\t", 10, 10}, Case{200, "\x7F\x84\xC8\xFF", "\x7F\x84\xC8\xFF", 16, 16},
+                        Case{200, ")3", ")3", 20, 25}, Case{205, "Az~", "Az~", 16, 16}}) {
+    MakeSheet(c.sheet, c.sheet);
+    ASSERT_EQ(ComposeButtonImage(c.w, c.h, c.caption), 1) << c.caption;
+    EXPECT_EQ(FindImageRecord(ButtonImage)->height, c.h);
+    ExpectMapping(c.composed, c.w, c.h, c.sheet, c.sheet);
+  }
+  // Anchors in plain numbers: "A" (code 65) is column 3 of row 3 of 20-pixel cells.
   MakeSheet(200, 200);
-  ASSERT_EQ(ComposeButtonImage(16, 16, "AB"), 1);
-  EXPECT_EQ(FindImageRecord(ButtonImage)->height, 16);
+  ComposeButtonImage(16, 16, "A~\x7F");
   EXPECT_EQ(ButtonAt(0, 0), Where(64, 60));
-  EXPECT_EQ(ButtonAt(16, 0), Where(84, 60));
-  ExpectMapping("AB", 16, 16, 200, 200);
-  ASSERT_EQ(ComposeButtonImage(16, 16, "~ A"), 1);
-  EXPECT_EQ(ButtonAt(0, 0), Where(4 * 20 + 4, 9 * 20));
-  EXPECT_EQ(ButtonAt(16, 0), Where(4, 0));  // the space between
-}
-
-TEST_F(ComposeTest, OnlySpacesAtTheEndsAreTrimmed) {
-  MakeSheet(200, 200);
-  ASSERT_EQ(ComposeButtonImage(16, 16, "  AB  "), 1);
-  ExpectMapping("AB", 16, 16, 200, 200);
-  ASSERT_EQ(ComposeButtonImage(16, 16, "A B"), 1);
-  ExpectMapping("A B", 16, 16, 200, 200);
-  ASSERT_EQ(ComposeButtonImage(10, 10, "\tA\t"), 1);
-  ExpectMapping("\tA\t", 10, 10, 200, 200);
-  EXPECT_EQ(ButtonAt(0, 0), (Rgb{0, 0, 0}));  // the tab: above and left of the sheet
-}
-
-TEST_F(ComposeTest, CodesWithoutACellComeOutBlackOrFromTheEmptyCells) {
-  MakeSheet(200, 200);
-  const std::string text = {'\x7F', '\x84', '\xC8', '\xFF'};
-  ASSERT_EQ(ComposeButtonImage(16, 16, text), 1);
-  ExpectMapping(text, 16, 16, 200, 200);
-  EXPECT_EQ(ButtonAt(0, 0), Where(5 * 20 + 4, 9 * 20));  // 127: row 9, column 5
-  EXPECT_EQ(ButtonAt(16, 15), (Rgb{0, 0, 0}));            // 132: row 10, below the sheet
-}
-
-TEST_F(ComposeTest, RectanglesReachIntoTheNextCellAndPastTheSheet) {
-  MakeSheet(200, 200);
-  // W = P: 4 pixels of the next cell; in column 9 the last 4 columns are black.
-  ASSERT_EQ(ComposeButtonImage(20, 25, ")3"), 1);
-  ExpectMapping(")3", 20, 25, 200, 200);
-  EXPECT_EQ(ButtonAt(19, 0), (Rgb{0, 0, 0}));
-  EXPECT_EQ(ButtonAt(15, 0), Where(199, 0));
-}
-
-TEST_F(ComposeTest, TheRemainderOfTheSheetWidthIsIgnored) {
-  MakeSheet(205, 205);
-  ASSERT_EQ(SheetCellPitch(), 20);
-  ASSERT_EQ(ComposeButtonImage(16, 16, "Az"), 1);
-  ExpectMapping("Az", 16, 16, 205, 205);
-  EXPECT_EQ(ButtonAt(0, 0), Where(64, 60));
+  EXPECT_EQ(ButtonAt(16, 0), Where(84, 180));
+  EXPECT_EQ(ButtonAt(32, 0), Where(104, 180));  // 127: the first empty cell
 }
 
 TEST_F(ComposeTest, NothingChangesWhenThereIsNothingToCompose) {
   MakeSheet(200, 200);
   ASSERT_EQ(ComposeButtonImage(16, 16, "AB"), 1);
   const ImageHandleValue shown = ImageHandle(ButtonImage);
-  EXPECT_EQ(ComposeButtonImage(16, 16, ""), 0);
   EXPECT_EQ(ComposeButtonImage(16, 16, "   "), 0);
   EXPECT_EQ(ComposeButtonImage(0, 16, "AB"), 0);
-  EXPECT_EQ(ComposeButtonImage(16, -1, "AB"), 0);
   EXPECT_EQ(ComposeButtonImage(16, 40000, "AB"), 0);
   EXPECT_EQ(ComposeButtonImage(16384, 16, "AB"), 0);  // 32768 wide
   EXPECT_EQ(ImageHandle(ButtonImage), shown);
   EXPECT_EQ(ComposeButtonImage(16383, 1, "AB"), 1);
 }
 
-TEST_F(ComposeTest, WithoutASheetEveryCellIsBlack) {
+TEST_F(ComposeTest, WithoutASheetEveryCellIsBlackAndSizesFollowTheSheet) {
+  EXPECT_EQ(SheetCellPitch(), 0);
   ASSERT_EQ(ComposeButtonImage(5, 5, "AB"), 1);
   for (int x = 0; x < 10; ++x) EXPECT_EQ(ButtonAt(x, 2), (Rgb{0, 0, 0}));
-}
-
-TEST_F(ComposeTest, CellSizesFollowTheSheetWidth) {
-  EXPECT_EQ(SheetCellPitch(), 0);
   MakeSheet(200, 10);
   EXPECT_EQ(DefaultCellSize(), 16);
   EXPECT_EQ(MaxCellSize(), 40);
   MakeSheet(480, 10);
   EXPECT_EQ(DefaultCellSize(), 44);
   EXPECT_EQ(MaxCellSize(), 48);
-  EXPECT_EQ(TrimCaption("  a b "), "a b");
 }
 
 }  // namespace

@@ -1,16 +1,15 @@
-"""Drives the real programs in a real X server (Xvfb), as a person would.
+"""Drives the real programs in a real X server (Xvfb), as a person would. Every wait
+polls for what it expects (a window, a file, a text, an exit) up to a deadline."""
 
-Every wait has a deadline and polls for what it expects (a window, a file,
-a pixel, an exit); nothing relies on a fixed sleep alone.
-"""
-
+import json
 import os
 import shutil
 import subprocess
 import tempfile
 import time
+import unittest
 
-from Xlib import X, Xatom, display as xdisplay, error as xerror, protocol
+from Xlib import X, display as xdisplay, error as xerror, protocol
 
 # Generous, for sanitizer builds on a loaded machine; a passing test never waits it out.
 DEADLINE = float(os.environ.get("KILN_E2E_DEADLINE", "120"))
@@ -19,121 +18,69 @@ DEADLINE = float(os.environ.get("KILN_E2E_DEADLINE", "120"))
 def wait_for(condition, what, timeout=DEADLINE, interval=0.05):
     """Polls `condition` until it returns something true; fails after `timeout`."""
     end = time.monotonic() + timeout
-    while True:
-        value = condition()
-        if value:
-            return value
+    while not (value := condition()):
         if time.monotonic() > end:
             raise AssertionError("timed out after %.0f s waiting for %s" % (timeout, what))
         time.sleep(interval)
+    return value
 
 
 class XServer:
     """An Xvfb server on a display it picks itself."""
 
-    def __init__(self, width=1280, height=1024):
+    def __init__(self):
         read_end, write_end = os.pipe()
         self.process = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "%dx%dx24" % (width, height),
-             "-nolisten", "tcp", "-noreset"],
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x1024x24", "-nolisten", "tcp", "-noreset"],
             pass_fds=(write_end,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_end)
-        number = b""
         with os.fdopen(read_end, "rb") as pipe:
-            while not number.endswith(b"\n"):
-                chunk = pipe.read(1)
-                if not chunk:
-                    raise AssertionError("Xvfb did not start")
-                number += chunk
-        self.name = ":" + number.decode().strip()
-        self.connection = wait_for(self._connect, "the X server " + self.name)
-
-    def _connect(self):
-        try:
-            return xdisplay.Display(self.name)
-        except Exception:  # not accepting connections yet
-            return None
+            self.name = ":" + pipe.readline().decode().strip()  # written once Xvfb listens
+        self.connection = xdisplay.Display(self.name)
 
     def close(self):
-        try:
-            self.connection.close()
-        except Exception:
-            pass
+        self.connection.close()
         self.process.terminate()
         self.process.wait(timeout=DEADLINE)
 
-    # --- windows -------------------------------------------------------
-    def windows_named(self, title):
-        found = []
+    def mapped_window(self, title):
+        """A viewable window titled `title`, or None."""
         def walk(window):
             try:
-                name = window.get_wm_name()
+                if window.get_wm_name() == title and window.get_attributes().map_state == X.IsViewable:
+                    return window
                 children = window.query_tree().children
-            except xerror.XError:
-                return
-            if name == title:
-                found.append(window)
-            for child in children:
-                walk(child)
+            except xerror.XError:  # gone while we looked
+                return None
+            return next(filter(None, map(walk, children)), None)
         self.connection.sync()
-        walk(self.connection.screen().root)
-        return found
+        return walk(self.connection.screen().root)
 
-    def wait_window(self, title, timeout=DEADLINE):
-        def mapped():
-            for w in self.windows_named(title):
-                try:
-                    if w.get_attributes().map_state == X.IsViewable:
-                        return w
-                except xerror.XError:
-                    pass
-            return None
-        return wait_for(mapped, "a window titled %r" % title, timeout)
+    def wait_window(self, title):
+        return wait_for(lambda: self.mapped_window(title), "a window titled %r" % title)
 
-    def wait_no_window(self, title, timeout=DEADLINE):
-        def gone():
-            for w in self.windows_named(title):
-                try:
-                    if w.get_attributes().map_state == X.IsViewable:
-                        return False
-                except xerror.XError:
-                    pass
-            return True
-        wait_for(gone, "the window %r to close" % title, timeout)
-
-    def geometry(self, window):
-        """(x, y, width, height) of the window's inner area on the screen."""
-        g = window.get_geometry()
-        origin = window.translate_coords(self.connection.screen().root, 0, 0)
-        return (-origin.x, -origin.y, g.width, g.height)
+    def wait_no_window(self, title):
+        wait_for(lambda: self.mapped_window(title) is None, "the window %r to close" % title)
 
     def screenshot(self, window):
         """The window's inner area as rows of (r, g, b)."""
         g = window.get_geometry()
-        image = window.get_image(0, 0, g.width, g.height, X.ZPixmap, 0xFFFFFFFF)
-        data = image.data
+        data = window.get_image(0, 0, g.width, g.height, X.ZPixmap, 0xFFFFFFFF).data
         stride = len(data) // g.height
-        rows = []
-        for y in range(g.height):
-            row = data[y * stride:(y + 1) * stride]
-            rows.append([(row[4 * x + 2], row[4 * x + 1], row[4 * x]) for x in range(g.width)])
-        return rows
+        return [[(data[y * stride + 4 * x + 2], data[y * stride + 4 * x + 1], data[y * stride + 4 * x])
+                 for x in range(g.width)] for y in range(g.height)]
 
     def close_request(self, window):
         """What a window manager sends when the user clicks the close box."""
         c = self.connection
-        protocols = c.intern_atom("WM_PROTOCOLS")
-        delete = c.intern_atom("WM_DELETE_WINDOW")
-        event = protocol.event.ClientMessage(window=window, client_type=protocols,
-                                             data=(32, [delete, X.CurrentTime, 0, 0, 0]))
+        event = protocol.event.ClientMessage(window=window, client_type=c.intern_atom("WM_PROTOCOLS"),
+                                             data=(32, [c.intern_atom("WM_DELETE_WINDOW"), X.CurrentTime, 0, 0, 0]))
         window.send_event(event, event_mask=X.NoEventMask)
         c.flush()
 
-    # --- input ---------------------------------------------------------
     def xdotool(self, *args):
-        env = dict(os.environ, DISPLAY=self.name)
-        subprocess.run(["xdotool"] + [str(a) for a in args], env=env, check=True,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=DEADLINE)
+        subprocess.run(["xdotool"] + [str(a) for a in args], env=dict(os.environ, DISPLAY=self.name),
+                       check=True, stdout=subprocess.DEVNULL, timeout=DEADLINE)
 
     def focus(self, window):
         self.xdotool("windowfocus", "--sync", window.id)
@@ -144,43 +91,25 @@ class XServer:
     def key(self, *keys):
         self.xdotool("key", "--delay", "30", *keys)
 
-    def click(self, window, x, y, button=1):
-        # A window manager gives the keyboard to the window clicked; without
-        # one, the harness does.
+    def click(self, window, x, y):
+        # A window manager gives the keyboard to the window clicked; without one, the harness does.
         self.focus(window)
-        self.xdotool("mousemove", "--window", window.id, x, y)
-        self.xdotool("click", button)
+        self.xdotool("mousemove", "--window", window.id, x, y, "click", 1)
 
 
 class Program:
     """A program started on the X server, with its own temporary settings folders."""
 
-    def __init__(self, server, argv, cwd=None, env=None):
-        self.home = tempfile.mkdtemp(prefix="kilne2e")
-        for sub in ("runtime", "config", "cache"):
-            os.makedirs(os.path.join(self.home, sub), mode=0o700)
-        environment = dict(os.environ)
-        environment.update({
-            "DISPLAY": server.name,
-            "HOME": self.home,
-            "XDG_RUNTIME_DIR": os.path.join(self.home, "runtime"),
-            "XDG_CONFIG_HOME": os.path.join(self.home, "config"),
-            "XDG_CACHE_HOME": os.path.join(self.home, "cache"),
-            "QT_QPA_PLATFORM": "xcb",
-        })
-        environment.pop("WAYLAND_DISPLAY", None)
-        environment.update(env or {})
-        self.process = subprocess.Popen(argv, cwd=cwd or self.home, env=environment,
+    def __init__(self, server, argv, env=None):
+        self.home = tempfile.mkdtemp(prefix="kilne2e")  # private (0700), as a run-time folder must be
+        environment = {k: v for k, v in os.environ.items() if k != "WAYLAND_DISPLAY"}
+        environment.update(DISPLAY=server.name, HOME=self.home, QT_QPA_PLATFORM="xcb", XDG_RUNTIME_DIR=self.home,
+                           XDG_CONFIG_HOME=self.home, XDG_CACHE_HOME=self.home, **(env or {}))
+        self.process = subprocess.Popen(argv, cwd=self.home, env=environment,
                                         stdout=subprocess.PIPE, stderr=subprocess.PIPE)
 
-    def wait_exit(self, timeout=DEADLINE):
-        try:
-            out, err = self.process.communicate(timeout=timeout)
-        except subprocess.TimeoutExpired:
-            self.process.kill()
-            self.process.communicate()
-            raise AssertionError("the program did not end within %.0f s" % timeout)
-        self.stdout, self.stderr = out.decode(errors="replace"), err.decode(errors="replace")
+    def wait_exit(self):
+        self.stderr = self.process.communicate(timeout=DEADLINE)[1].decode(errors="replace")
         return self.process.returncode
 
     def kill(self):
@@ -190,22 +119,8 @@ class Program:
         shutil.rmtree(self.home, ignore_errors=True)
 
 
-def wait_file(path, timeout=DEADLINE):
-    """Waits until `path` exists and its size has stopped changing."""
-    last = [None]
-    def settled():
-        if not os.path.exists(path):
-            return False
-        size = os.path.getsize(path)
-        stable = size == last[0]
-        last[0] = size
-        return stable
-    wait_for(settled, "the file " + path, timeout, interval=0.1)
-
-
 def gui_state(path):
     """The control texts and values the toolkit last wrote to `path`, or None."""
-    import json
     try:
         with open(path, encoding="utf-8") as f:
             return json.load(f)
@@ -213,8 +128,69 @@ def gui_state(path):
         return None
 
 
-def run_without_display(program):
-    """Runs `program` with no display of any kind; returns (exit code, stderr)."""
-    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM")}
-    run = subprocess.run([program], env=env, capture_output=True, text=True, timeout=DEADLINE)
-    return run.returncode, run.stderr
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+class Session(unittest.TestCase):
+    """A test with its own X server and folder; the programs it starts report their controls."""
+
+    def setUp(self):
+        self.server = XServer()
+        self.addCleanup(self.server.close)
+        # No "." in the path, or the ".bmp" rule would not add the extension.
+        self.folder = tempfile.mkdtemp(prefix="kilne2e", dir="/tmp")
+        self.addCleanup(shutil.rmtree, self.folder, ignore_errors=True)
+        self.state = os.path.join(self.folder, "state")
+
+    def path(self, name):
+        return os.path.join(self.folder, name)
+
+    def start(self, program):
+        app = Program(self.server, [program], env={"KILN_GUI_STATE": self.state})
+        self.addCleanup(app.kill)
+        return app
+
+    def kilnbatch(self, command, output, *options):
+        """Runs `kilnbatch command -o output options` into the folder; returns the output's path."""
+        subprocess.run([os.environ["KILNBATCH"], command, "-o", self.path(output), *options],
+                       check=True, stdout=subprocess.DEVNULL)
+        return self.path(output)
+
+    def state_of(self, number):
+        state = gui_state(self.state)
+        return state["controls"][str(number)]["text"] if state else None
+
+    def wait_text(self, number, text):
+        wait_for(lambda: self.state_of(number) == text, "control %d to show %r" % (number, text))
+
+    def wait_dialog_start(self, title, start):
+        """Waits for the dialog `title` to open from a starting text that `start` accepts."""
+        def report():
+            dialog = (gui_state(self.state) or {}).get("dialog", {})
+            return dialog.get("title") == title and start(dialog["start"])
+        wait_for(report, "the dialog %r's starting text" % title)
+
+    def answer(self, title, text=None, key="Return"):
+        """Answers the window `title`: `text` typed over its field, then `key`."""
+        self.server.focus(self.server.wait_window(title))
+        if text is not None:
+            self.server.key("ctrl+a")
+            self.server.type(text)
+        self.server.key(key)
+        self.server.wait_no_window(title)
+
+    def assert_saved_as(self, path, reference):
+        """Waits for `path` to settle (its size the same twice) and compares its bytes with `reference`."""
+        sizes = [None]
+        def settled():
+            sizes.append(os.path.getsize(path) if os.path.exists(path) else None)
+            return sizes[-1] is not None and sizes[-1] == sizes[-2]
+        wait_for(settled, "the file " + path, interval=0.1)
+        self.assertEqual(read(path), read(reference))
+
+    def close(self, app, window):
+        self.server.close_request(window)
+        self.assertEqual(app.wait_exit(), 0, app.stderr)
+

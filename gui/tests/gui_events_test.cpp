@@ -1,15 +1,15 @@
-// Windows and the event queue.
+// The event queue, the close box, Tab order, the spin field and image view
+// rules, and the no-display exit.
 #include <gtest/gtest.h>
 
-#include <QCloseEvent>
-#include <QPointer>
-#include <QScreen>
+#include <QAbstractButton>
 
 #include <sys/wait.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <tuple>
 
 #include "core/paths.h"
 #include "gui/tests/gui_test_support.h"
@@ -18,195 +18,171 @@ namespace {
 
 constexpr int ToolFlags = 0x00C80001;
 
-class EventQueue : public ::testing::Test {
+class Events : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (int n = 0; n < 4; ++n) DropWindow(n);
+    ASSERT_NE(MakeWindow(0, 0, 0, 400, 300, "w", ToolFlags), 0);
     DrainEvents();
   }
   void TearDown() override {
-    for (int n = 0; n < 4; ++n) DropWindow(n);
+    for (int n = 0; n < 2; ++n) DropWindow(n);
     DrainEvents();
   }
 };
 
-TEST_F(EventQueue, QueuedEventsComeOldestFirstAndEqualNeighboursOnce) {
-  QueueEvent(WindowMovedEvent, 0, 0, 0);
-  QueueEvent(WindowMovedEvent, 0, 0, 0);  // same as the newest: dropped
-  QueueEvent(ControlEvent, 4, 0, 1);
-  QueueEvent(ControlEvent, 4, 0, 2);      // differs in the detail: kept
-  QueueEvent(WindowMovedEvent, 0, 0, 0);  // equal to an older one only: kept
-  const std::vector<SeenEvent> expected = {
-      {WindowMovedEvent, 0, 0, 0}, {ControlEvent, 0, 4, 1}, {ControlEvent, 0, 4, 2}, {WindowMovedEvent, 0, 0, 0}};
-  EXPECT_EQ(DrainEvents(), expected);
+// Runs `run` on each event it receives: one top-level dispatch of a wait.
+struct Dispatch : QObject {
+  std::function<void()> run;
+  bool event(QEvent*) override { return run(), true; }
+};
+
+TEST_F(Events, EachDispatchGivesOneEventAndLaterOnesQueueInOrder) {
+  Dispatch dispatches[3];
+  dispatches[0].run = [] {
+    RaisePending(ControlEvent, 1, 0, 1);
+    RaisePending(ControlEvent, 1, 0, 2);  // the last pending wins
+  };
+  dispatches[1].run = [] {
+    QueueEvent(ControlEvent, 3, 0, 0);
+    RaisePending(ControlEvent, 2, 0, 0);  // ahead of what its own dispatch queued
+  };
+  dispatches[2].run = [] {
+    RaisePending(ControlEvent, 4, 0, 0);
+    QueueEvent(ControlEvent, 4, 0, 5);
+    QueueEvent(ControlEvent, 4, 0, 5);  // equal to the newest: once
+  };
+  for (Dispatch& d : dispatches) QCoreApplication::postEvent(&d, new QEvent(QEvent::User));
+  ASSERT_EQ(PollEvent(1000), ControlEvent);
+  EXPECT_EQ(std::pair(EventSourceControl(), EventDetail()), std::pair(1, 2));
+  const std::vector<std::pair<int, int>> rest = {{2, 0}, {3, 0}, {4, 0}, {4, 5}};
+  EXPECT_EQ(DrainEvents(), rest);
+  RaisePending(ControlEvent, 9, 0, 9);  // outside a wait: dropped
+  EXPECT_TRUE(DrainEvents().empty());
 }
 
-TEST_F(EventQueue, PendingEventRaisedOutsideAWaitIsDiscarded) {
-  QueueEvent(ControlEvent, 1, 0, 7);
-  RaisePending(ControlEvent, 2, 0, 768);
-  const std::vector<SeenEvent> expected = {{ControlEvent, 0, 1, 7}};
-  EXPECT_EQ(DrainEvents(), expected);
-}
-
-TEST_F(EventQueue, LastEventValuesChangeOnlyWhenAWaitReturnsAnEvent) {
-  QueueEvent(ControlEvent, 9, 2, 5);
-  ASSERT_EQ(PollEvent(0), ControlEvent);
-  EXPECT_EQ(EventSourceControl(), 9);
-  EXPECT_EQ(EventSourceWindow(), 2);
-  EXPECT_EQ(EventDetail(), 5);
-  EXPECT_EQ(PollEvent(0), 0);
-  EXPECT_EQ(EventSourceControl(), 9);
-  EXPECT_EQ(EventSourceWindow(), 2);
-  EXPECT_EQ(EventDetail(), 5);
-}
-
-TEST_F(EventQueue, TimedWaitWithNothingToDoReturnsZeroAfterItsTime) {
-  const QDeadlineTimer least(30);
-  EXPECT_EQ(PollEvent(30), 0);
-  EXPECT_TRUE(least.hasExpired());
-}
-
-TEST_F(EventQueue, PlatformEventWithoutAnEventGivesAnotherCodeAndNoDetail) {
-  ASSERT_NE(MakeWindow(1, 10, 10, 100, 80, "w", 0x00C80000), 0);
-  DrainEvents();
-  QueueEvent(ControlEvent, 6, 1, 3);
-  ASSERT_EQ(PollEvent(0), ControlEvent);
-  QCoreApplication::postEvent(WindowWidget(1), new QEvent(QEvent::User));
-  const int code = PollEvent(1000);
-  EXPECT_EQ(code, PlatformEventBase + static_cast<int>(QEvent::User));
-  EXPECT_EQ(EventDetail(), -1);
-  EXPECT_EQ(EventSourceControl(), 6);
+TEST_F(Events, CloseBoxRaisesCloseRequestAndTheWindowStays) {
+  ASSERT_NE(MakeWindow(1, 0, 0, 100, 80, "w", ToolFlags), 0);
+  WindowWidget(1)->close();  // what the close box ends in
+  ASSERT_TRUE(WaitForCode(CloseRequestEvent));
   EXPECT_EQ(EventSourceWindow(), 1);
+  EXPECT_EQ(WindowIsVisible(1), 1);
 }
 
-TEST_F(EventQueue, CloseBoxRaisesCloseRequestAndTheWindowStays) {
-  ASSERT_NE(MakeWindow(0, 0, 0, 296, 278, "Lumora", ToolFlags), 0);
-  DrainEvents();
-  QCoreApplication::postEvent(WindowWidget(0), new QCloseEvent);
-  ASSERT_EQ(WaitForCode(CloseRequestEvent), CloseRequestEvent);
-  EXPECT_EQ(EventSourceWindow(), 0);
-  EXPECT_EQ(EventSourceControl(), 0);
-  EXPECT_EQ(EventDetail(), 0);
-  EXPECT_EQ(WindowIsVisible(0), 1);
-}
-
-TEST_F(EventQueue, ClicksHandledInOneWaitAreAllDelivered) {
-  ASSERT_NE(MakeWindow(0, 0, 0, 200, 100, "w", ToolFlags), 0);
-  ASSERT_NE(AddPushButton(1, 10, 10, 40, 20, "A"), 0);
-  ASSERT_NE(AddPushButton(2, 60, 10, 40, 20, "B"), 0);
-  DrainEvents();
-  PostClick(ControlWidget(1), {5, 5});
-  PostClick(ControlWidget(2), {5, 5});
-  EXPECT_EQ(NextControlEvent(), std::pair(1, 0));
-  EXPECT_EQ(NextControlEvent(), std::pair(2, 0));
-}
-
-// --- windows -------------------------------------------------------------------
-
-TEST_F(EventQueue, ToolWindowHasExactInnerSizeCentredWithCloseBoxOnly) {
-  ASSERT_NE(MakeWindow(0, 500, 500, 296, 278, "Lumora", ToolFlags), 0);
-  QWidget* window = WindowWidget(0);
-  ASSERT_NE(window, nullptr);
-  EXPECT_EQ(window->size(), QSize(296, 278));
-  EXPECT_EQ(window->minimumSize(), window->maximumSize());  // no sizing border
-  const Qt::WindowFlags flags = window->windowFlags();
-  EXPECT_TRUE(flags & Qt::WindowTitleHint);
-  EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
-  EXPECT_FALSE(flags & Qt::WindowMinimizeButtonHint);
-  EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
-  const QRect screen = QGuiApplication::primaryScreen()->geometry();
-  const QRect outer = window->frameGeometry();
-  EXPECT_EQ(outer.x(), screen.x() + (screen.width() - outer.width()) / 2);
-  EXPECT_EQ(outer.y(), screen.y() + (screen.height() - outer.height()) / 2);
-  EXPECT_EQ(window->windowTitle(), QStringLiteral("Lumora"));
-  EXPECT_EQ(WindowIsVisible(0), 1);
-}
-
-TEST_F(EventQueue, PlacedWindowHasItsOuterCornerAtXY) {
-  ASSERT_NE(MakeWindow(0, 30, 40, 200, 150, "plaquer", 0x00C80000), 0);
-  EXPECT_EQ(WindowWidget(0)->frameGeometry().topLeft(), QPoint(30, 40));
-  EXPECT_EQ(WindowWidget(0)->size(), QSize(200, 150));
-}
-
-TEST_F(EventQueue, VisibleFlagMakesAHiddenWindow) {
-  ASSERT_NE(MakeWindow(2, 0, 0, 50, 50, "", 0x00C80000 | WindowHidden), 0);
-  EXPECT_EQ(WindowIsVisible(2), 0);
-}
-
-TEST_F(EventQueue, ReusingAWindowNumberClosesTheOldWindowAndItsControls) {
-  ASSERT_NE(MakeWindow(0, 0, 0, 100, 100, "first", ToolFlags), 0);
-  ASSERT_NE(AddPushButton(3, 0, 0, 40, 20, "x"), 0);
-  QPointer<QWidget> first = WindowWidget(0);
-  ASSERT_NE(MakeWindow(0, 0, 0, 100, 100, "second", ToolFlags), 0);
-  EXPECT_TRUE(first.isNull());
-  EXPECT_EQ(ControlKindOf(3), 0);
-  EXPECT_EQ(WindowWidget(0)->windowTitle(), QStringLiteral("second"));
-  DropWindow(0);
-  EXPECT_EQ(WindowWidget(0), nullptr);
-  EXPECT_EQ(AddPushButton(3, 0, 0, 40, 20, "x"), 0);  // no window to hold it
-}
-
-TEST_F(EventQueue, MovingAWindowReportsMoved) {
-  ASSERT_NE(MakeWindow(1, 10, 10, 100, 80, "w", 0x00C80000), 0);
-  DrainEvents();
-  WindowWidget(1)->move(50, 60);
-  const std::vector<SeenEvent> expected = {{WindowMovedEvent, 1, 1, 0}};
-  EXPECT_EQ(DrainEvents(), expected);
-}
-
-TEST_F(EventQueue, TabWalksTheTabStopsInCreationOrderAndWraps) {
-  ASSERT_NE(MakeWindow(0, 0, 0, 300, 100, "w", ToolFlags), 0);
+TEST_F(Events, TabWalksTheTabStopsInCreationOrderAndWraps) {
   AddPushButton(10, 10, 10, 40, 20, "first");
   AddTextLabel(11, 60, 10, 40, 20, "label");
   AddTextField(12, 110, 10, 40, 20, "");
   AddImageView(13, 160, 10, 20, 20, 0, 0);
   AddSpinField(14, 190, 10, 40, 20, 1, 10, SpinNumeric);
   AddCheckBox(15, 240, 10, 40, 20, "last");
-  ASSERT_TRUE(ActivateWindow(0));
-  const int order[] = {10, 12, 14, 15, 10};
+  WindowWidget(0)->activateWindow();
+  const QDeadlineTimer deadline(5000);
+  while (QApplication::activeWindow() != WindowWidget(0) && !deadline.hasExpired()) PollEvent(20);
+  ASSERT_EQ(QApplication::activeWindow(), WindowWidget(0));
   ControlWidget(10)->setFocus();
-  for (std::size_t i = 1; i < std::size(order); ++i) {
+  for (const int next : {12, 14, 15, 10}) {
     PostKey(QApplication::focusWidget(), Qt::Key_Tab);
     DrainEvents();
-    EXPECT_EQ(QApplication::focusWidget(), ControlWidget(order[i])) << "step " << i;
+    EXPECT_EQ(QApplication::focusWidget(), ControlWidget(next)) << next;
   }
   PostKey(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
   DrainEvents();
   EXPECT_EQ(QApplication::focusWidget(), ControlWidget(15));
 }
 
-// --- start-up and shutdown --------------------------------------------------------
+// --- our own controls: the spin field and the image view ---------------------
 
-TEST(DisplayCheck, ProgramWithoutDisplaySaysSoAndExitsWithOne) {
-  const std::string program = ProgramFilePath();
-  const char* root = std::getenv("KILN_GUI_TEST_ROOT");
-  ASSERT_NE(root, nullptr);
-  const std::string errors = std::string(root) + "/no-display.err";
-  const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM KILN_GUI_NO_DISPLAY_CHILD=1 '" +
-                              program + "' 2>'" + errors + "'";
-  const int status = std::system(command.c_str());
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 1);
-  std::ifstream in(errors);
-  std::stringstream text;
-  text << in.rdbuf();
-  EXPECT_NE(text.str().find("needs a display"), std::string::npos) << text.str();
+TEST_F(Events, SpinArrowsAndKeysStepWithinTheRangeAndReportTheirDirection) {
+  struct Case {
+    int minimum, maximum;
+    const char* start;
+    int delta;
+    bool key;
+    const char* after;
+  };
+  const Case cases[] = {
+      {1, 10, "5", 1, false, "6"},   {1, 10, "5", -1, false, "4"}, {8, 40, "8", 1, true, "9"},
+      {8, 40, "9", -1, true, "8"},   {1, 10, "10", 1, false, "10"},  // stops at the ends, still reported
+      {1, 10, "1", -1, true, "1"},   {10, 1, "5", 1, false, "4"},    // up moves toward the maximum
+  };
+  for (const Case& c : cases) {
+    AddSpinField(17, 170, 40, 40, 20, c.minimum, c.maximum, SpinNumeric);
+    SetControlText(17, c.start);
+    DrainEvents();
+    if (c.key) {
+      PostKey(ControlWidget(17), c.delta > 0 ? Qt::Key_Up : Qt::Key_Down);
+    } else {
+      QWidget* arrow = SpinArrows(17)->findChildren<QAbstractButton*>().at(c.delta > 0 ? 0 : 1);
+      PostMouse(arrow, QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton, Qt::LeftButton);
+      PostMouse(arrow, QEvent::MouseButtonRelease, {5, 5}, Qt::LeftButton, Qt::NoButton);
+    }
+    if (std::string(c.start) != c.after) {
+      EXPECT_EQ(NextControlEvent(), std::pair(17, FieldChangeNotice)) << c.start;
+    }
+    EXPECT_EQ(NextControlEvent(), std::pair(17, c.delta)) << c.start;
+    EXPECT_EQ(ControlText(17), c.after);
+    EXPECT_EQ(ControlValue(17), std::stoi(c.after));
+  }
 }
 
-TEST(Shutdown, LeavesNothingOfTheToolkitAliveAndTheToolkitCanStartAgain) {
-  ASSERT_NE(MakeWindow(0, 0, 0, 100, 100, "w", ToolFlags), 0);
-  ASSERT_NE(AddTextField(1, 0, 0, 40, 20, "x"), 0);
-  SetControlTip(1, "tip");
-  ASSERT_NE(MakeImage(3, 4, 4), 0u);
-  ShutdownGui();
-  EXPECT_EQ(QApplication::instance(), nullptr);
-  EXPECT_EQ(ControlKindOf(1), 0);
-  EXPECT_EQ(ImageHandle(3), 0u);
-  EXPECT_EQ(PollEvent(0), 0);
-  ASSERT_EQ(StartGui(), 1);
-  EXPECT_EQ(WindowWidget(0), nullptr);
-  ASSERT_NE(MakeWindow(0, 0, 0, 100, 100, "again", ToolFlags), 0);
-  DropWindow(0);
+TEST_F(Events, SpinValueIsTheLastValidNumberAndIsClampedWhenSet) {
+  AddSpinField(2, 0, 0, 40, 20, 1, 40, SpinNumeric);
+  AddTextField(3, 0, 30, 40, 20, "");
+  SetControlText(2, "12");
+  EXPECT_EQ(ControlValue(2), 12);
+  SetControlText(2, "x7");
+  EXPECT_EQ(ControlValue(2), 12);
+  SetControlText(2, "45");  // beyond the range
+  EXPECT_EQ(ControlValue(2), 12);
+  SetSpinRange(2, 1, 100);
+  EXPECT_EQ(ControlValue(2), 45);
+  SetControlValue(2, 500);
+  EXPECT_EQ(ControlText(2), "100");
+  // The program's own text changes reach no wait.
+  SetControlText(3, "typed by the program");
+  EXPECT_TRUE(DrainEvents().empty());
+}
+
+TEST_F(Events, ImageViewTakesTheImageSizeAndReportsClicksDoubleClicksAndDrags) {
+  ASSERT_NE(MakeImage(40, 30, 30), 0u);
+  AddImageView(4, 10, 10, 20, 20, ImageHandle(40), ImageViewBorder);
+  AddImageView(11, 10, 70, 200, 200, 0, 0);
+  EXPECT_EQ(ControlWidget(4)->geometry(), QRect(10, 10, 34, 34));  // the image and its border
+  SetControlValue(4, 0);
+  EXPECT_EQ(ControlWidget(4)->size(), QSize(34, 34));  // kept without one
+  DropImage(40);
+  QWidget* view = ControlWidget(11);
+  EXPECT_EQ(view->size(), QSize(200, 200));  // no image: the size given
+  // p press, r release, d double click, m move beyond the drag distance.
+  const std::map<char, QEvent::Type> types = {{'p', QEvent::MouseButtonPress}, {'r', QEvent::MouseButtonRelease},
+                                              {'d', QEvent::MouseButtonDblClick}, {'m', QEvent::MouseMove}};
+  const std::tuple<Qt::MouseButton, std::string, std::vector<int>> cases[] = {
+      {Qt::LeftButton, "pr", {0}},         {Qt::RightButton, "pr", {1}},
+      {Qt::LeftButton, "prdr", {0, 2}},    {Qt::RightButton, "prdr", {1, 3}},
+      {Qt::LeftButton, "pmr", {DetailDragStart}},
+  };
+  for (const auto& [button, steps, details] : cases) {
+    int x = 5;
+    for (const char step : steps) {
+      if (step == 'm') x += 1 + QApplication::startDragDistance();
+      PostMouse(view, types.at(step), {x, 5}, step == 'm' ? Qt::NoButton : button, step == 'r' ? Qt::NoButton : button);
+    }
+    for (const int detail : details) EXPECT_EQ(NextControlEvent(), std::pair(11, detail));
+    EXPECT_TRUE(DrainEvents().empty()) << details.back();
+  }
+}
+
+TEST(DisplayCheck, ProgramWithoutDisplaySaysSoAndExitsWithOne) {
+  const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM KILN_GUI_NO_DISPLAY_CHILD=1 '" +
+                              ProgramFilePath() + "' 2>&1";
+  FILE* child = ::popen(command.c_str(), "r");
+  ASSERT_NE(child, nullptr);
+  std::string text;
+  for (char buffer[256]; std::fgets(buffer, sizeof buffer, child) != nullptr;) text += buffer;
+  const int status = ::pclose(child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_NE(text.find("needs a display"), std::string::npos) << text;
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// Runs the toolkit's Qt tests on Qt's offscreen platform with runtime and
-// config folders of their own, so no test touches the user's settings.
+// The main of the headless Qt tests: Qt's offscreen platform, with runtime
+// and config folders of the run's own, so no test touches the user's settings.
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
@@ -17,16 +17,12 @@ int main(int argc, char** argv) {
     StartGuiOrExit("gui-test");
     return 0;
   }
-  // Runtime and config folders of the run's own, so that no test touches the
-  // user's settings: those the test's environment names, or fresh ones.
+  // The folders the test's environment names, or fresh ones removed at exit.
   std::string root = "/tmp/kilnguitestXXXXXX";
   if (::mkdtemp(root.data()) == nullptr) return 1;
   struct RemoveRoot {
     std::string path;
-    ~RemoveRoot() {
-      std::error_code ignored;
-      std::filesystem::remove_all(path, ignored);
-    }
+    ~RemoveRoot() { std::error_code e; std::filesystem::remove_all(path, e); }
   } removeRoot{root};
   for (const auto& [name, sub] : {std::pair{"XDG_RUNTIME_DIR", "/runtime"}, std::pair{"XDG_CONFIG_HOME", "/config"},
                                   std::pair{"KILN_GUI_TEST_ROOT", ""}}) {

@@ -1,3 +1,4 @@
+// The BMP writer: exact bytes at both depths; a file replaced whole or not at all, nothing beside it.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -5,7 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstring>
+#include <algorithm>
 
 #include "raster/bmp_file.h"
 #include "raster/image.h"
@@ -13,196 +14,84 @@
 
 namespace {
 
+using Bytes = std::vector<std::uint8_t>;
+
 class BmpWriterTest : public ::testing::Test {
  protected:
   ~BmpWriterTest() override { ShutdownImages(); }
   TempFolder folder;
 };
 
-std::uint32_t Le32(const std::vector<std::uint8_t>& b, std::size_t at) {
-  return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
-}
-
-void SetPixel(int number, int x, int y, std::uint32_t colour) {
-  std::uint8_t* p = ImagePixels(ImageHandle(number))->Pixel(x, y);
-  p[0] = static_cast<std::uint8_t>(colour >> 16);
-  p[1] = static_cast<std::uint8_t>(colour >> 8);
-  p[2] = static_cast<std::uint8_t>(colour);
-}
-
-TEST_F(BmpWriterTest, HeadersAreExactlyTheFortyByteForm) {
+// An asymmetric picture of odd width: a flip, a red/blue swap or wrong padding shows at once.
+TEST_F(BmpWriterTest, AnOddWidthPictureIsWrittenByteForByte) {
   MakeImage(0, 3, 2);
-  const std::string path = folder / "a.bmp";
-  ASSERT_EQ(WriteImageBmp(0, path.c_str()), 1);
-  const auto b = ReadBytes(path);
-  ASSERT_EQ(b.size(), 78u);
-  const std::uint8_t expected[54] = {
-      'B', 'M', 78, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,  // file header
-      40, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0,
-      24, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+  std::copy_n("\x00\x80\xFF", 3, ImagePixels(ImageHandle(0))->Pixel(0, 0));  // blue, green, red
+  std::copy_n("\x12\x34\x56", 3, ImagePixels(ImageHandle(0))->Pixel(2, 1));
+  ASSERT_EQ(WriteImageBmp(0, (folder / "f.bmp").c_str()), 1);
+  const Bytes expected = {
+      'B', 'M', 78, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,                                         // file header
+      40, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 24, 0, 0, 0, 0, 0, 0, 0,  // info header
+      0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,                                                     // ...
+      0, 0, 0, 0, 0, 0, 0x12, 0x34, 0x56, 0, 0, 0,                                            // bottom row
+      0, 0x80, 0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0,                                               // top row
   };
-  EXPECT_EQ(std::memcmp(b.data(), expected, 54), 0);
+  EXPECT_EQ(ReadBytes(folder / "f.bmp"), expected);
 }
 
-TEST_F(BmpWriterTest, FileSizesFollowTheRowPadding) {
-  struct Case { int w, h; std::size_t bytes; };
-  for (const Case c : {Case{1, 1, 58}, Case{4, 1, 66}, Case{3, 2, 78}, Case{10, 10, 374}}) {
-    MakeImage(0, c.w, c.h);
-    const std::string path = folder / "s.bmp";
-    ASSERT_EQ(WriteImageBmp(0, path.c_str()), 1);
-    const auto b = ReadBytes(path);
-    EXPECT_EQ(b.size(), c.bytes) << c.w << "x" << c.h;
-    EXPECT_EQ(Le32(b, 2), c.bytes);
-    EXPECT_EQ(Le32(b, 34), c.bytes - 54);
+// A 32-bit source depth is written 4 bytes a pixel; a 32-bit store at 24 bits, over white.
+TEST_F(BmpWriterTest, ThirtyTwoBitsPixelByPixel) {
+  const struct { int width, storeBits, sourceDepth; Bytes store, pixels; } cases[] = {
+      {2, 24, 32, {1, 2, 3, 4, 5, 6, 0, 0}, {1, 2, 3, 0, 4, 5, 6, 0}},
+      {3, 32, 24, {10, 20, 30, 255, 10, 20, 30, 0, 0, 100, 255, 128},  // opaque, clear, half clear
+       {10, 20, 30, 255, 255, 255, 127, 177, 255, 0, 0, 0}},
+  };
+  for (const auto& c : cases) {
+    ASSERT_NE(AdoptImage(0, {c.width, 1, c.storeBits, c.store.size(), c.store}, c.sourceDepth), 0u);
+    ASSERT_EQ(WriteImageBmp(0, (folder / "d.bmp").c_str()), 1);
+    const Bytes file = ReadBytes(folder / "d.bmp");
+    ASSERT_EQ(file.size(), 54 + c.pixels.size());
+    EXPECT_EQ(file[28], c.sourceDepth);
+    EXPECT_EQ(Bytes(file.begin() + 54, file.end()), c.pixels);
+    ASSERT_NE(ReadImageFile(1, (folder / "d.bmp").c_str()), 0u);  // and is read back at its depth
+    EXPECT_EQ(FindImageRecord(1)->sourceDepth, c.sourceDepth);
   }
 }
 
-TEST_F(BmpWriterTest, PixelsAreStoredBottomRowFirstAsBlueGreenRed) {
-  // An asymmetric picture: a flip, a red/blue swap or bad padding shows at once.
-  MakeImage(0, 3, 2);
-  SetPixel(0, 0, 0, 0x000080FF);
-  SetPixel(0, 2, 1, 0x00123456);
-  const std::string path = folder / "p.bmp";
-  ASSERT_EQ(WriteImageBmp(0, path.c_str()), 1);
-  const auto b = ReadBytes(path);
-  const std::size_t top = 54 + 12;  // the top row is the last row of the file
-  EXPECT_EQ(b[top + 0], 0x00);
-  EXPECT_EQ(b[top + 1], 0x80);
-  EXPECT_EQ(b[top + 2], 0xFF);
-  EXPECT_EQ(b[54 + 6], 0x12);
-  EXPECT_EQ(b[54 + 7], 0x34);
-  EXPECT_EQ(b[54 + 8], 0x56);
-  for (std::size_t pad : {54u + 9, 54u + 10, 54u + 11, 66u + 9, 66u + 10, 66u + 11}) EXPECT_EQ(b[pad], 0) << pad;
-}
-
-TEST_F(BmpWriterTest, ThirtyTwoBitSourceDepthWritesFourBytesAPixel) {
-  PixelStore store;
-  store.width = 2;
-  store.height = 1;
-  store.rowBytes = RowBytes(2, 24);
-  store.bytes = {1, 2, 3, 4, 5, 6, 0, 0};
-  ASSERT_NE(AdoptImage(0, std::move(store), 32), 0u);
-  const std::string path = folder / "d.bmp";
-  ASSERT_EQ(WriteImageBmp(0, path.c_str()), 1);
-  const auto b = ReadBytes(path);
-  ASSERT_EQ(b.size(), 62u);
-  EXPECT_EQ(b[28], 32);
-  EXPECT_EQ(std::vector<std::uint8_t>(b.begin() + 54, b.end()), (std::vector<std::uint8_t>{1, 2, 3, 0, 4, 5, 6, 0}));
-}
-
-TEST_F(BmpWriterTest, ThirtyTwoBitStoreWrittenAtTwentyFourIsCompositedOverWhite) {
-  PixelStore store;
-  store.width = 3;
-  store.height = 1;
-  store.bitsPerPixel = 32;
-  store.rowBytes = 12;
-  // Opaque, fully transparent and half transparent pixels.
-  store.bytes = {10, 20, 30, 255, 10, 20, 30, 0, 0, 100, 255, 128};
-  ASSERT_NE(AdoptImage(0, std::move(store), 24), 0u);
-  const std::string path = folder / "w.bmp";
-  ASSERT_EQ(WriteImageBmp(0, path.c_str()), 1);
-  const auto b = ReadBytes(path);
-  ASSERT_EQ(b.size(), 54u + 12);
-  const std::vector<std::uint8_t> expected = {10, 20, 30, 255, 255, 255, ((0 - 255) * 128 + 65025) / 255,
-                                              ((100 - 255) * 128 + 65025) / 255, 255, 0, 0, 0};
-  EXPECT_EQ(std::vector<std::uint8_t>(b.begin() + 54, b.end()), expected);
-}
-
-TEST_F(BmpWriterTest, AWrittenFileReadsBackTheSame) {
-  MakeImage(0, 5, 3);
-  for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 5; ++x) SetPixel(0, x, y, static_cast<std::uint32_t>(x * 40 + (y * 70 << 8) + (0x30 << 16)));
-  const std::string path = folder / "r.bmp";
-  ASSERT_EQ(WriteImageBmp(0, path.c_str()), 1);
-  ASSERT_NE(ReadImageFile(1, path.c_str()), 0u);
-  const ImageRecord* r = FindImageRecord(1);
-  EXPECT_EQ(r->width, 5);
-  EXPECT_EQ(r->height, 3);
-  EXPECT_EQ(r->sourceDepth, 24);
-  EXPECT_EQ(ImagePixels(r->handle)->bytes, ImagePixels(ImageHandle(0))->bytes);
-}
-
-TEST_F(BmpWriterTest, RefusesWhatCannotBeWrittenAndCreatesNothing) {
-  MakeImage(0, 2, 2);
-  EXPECT_EQ(WriteImageBmp(0, ""), 0);
-  EXPECT_EQ(WriteImageBmp(0, nullptr), 0);
-  EXPECT_EQ(WriteImageBmp(9, (folder / "none.bmp").c_str()), 0);
-  EXPECT_EQ(WriteImageBmp(0, (folder / "missing/x.bmp").c_str()), 0);
-  EXPECT_EQ(WriteImageBmp(0, folder.path().c_str()), 0);
-  EXPECT_TRUE(folder.Names().empty());
-  EXPECT_EQ(SaveImage(0, (folder / "x.png").c_str(), 1), 0);
-  EXPECT_EQ(SaveImage(0, (folder / "x.bmp").c_str()), 1);
-}
-
-TEST_F(BmpWriterTest, ReplacingAFileKeepsNoneOfItsOldBytesButItsPermissions) {
-  const std::string path = folder / "old.bmp";
-  WriteBytes(path, std::vector<std::uint8_t>(1000, 0x77));
-  ::chmod(path.c_str(), 0640);
-  MakeImage(0, 1, 1);
-  ASSERT_EQ(WriteImageBmp(0, path.c_str()), 1);
-  EXPECT_EQ(ReadBytes(path).size(), 58u);
-  struct stat st {};
-  ::stat(path.c_str(), &st);
-  EXPECT_EQ(st.st_mode & 07777, 0640u);
-  EXPECT_EQ(folder.Names(), std::vector<std::string>{"old.bmp"});
-}
-
-TEST_F(BmpWriterTest, SavingThroughALinkReplacesTheFileItNamesAndKeepsTheLink) {
-  const std::string real = folder / "real.bmp";
-  const std::string link = folder / "link.bmp";
-  WriteBytes(real, {1, 2, 3});
-  ASSERT_EQ(::symlink("real.bmp", link.c_str()), 0);
-  MakeImage(0, 1, 1);
-  ASSERT_EQ(WriteImageBmp(0, link.c_str()), 1);
-  struct stat st {};
-  ASSERT_EQ(::lstat(link.c_str(), &st), 0);
-  EXPECT_TRUE(S_ISLNK(st.st_mode));
-  EXPECT_EQ(ReadBytes(real).size(), 58u);
-}
-
-// Runs `body` in a child process and returns its exit code.
-template <class Body>
-int InChild(Body body) {
-  const pid_t pid = ::fork();
-  if (pid == 0) ::_exit(body());
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
-}
-
-TEST_F(BmpWriterTest, AFailedWriteLeavesTheOldFileAsItWasAndNoTemporary) {
-  const std::string path = folder / "keep.bmp";
-  const std::vector<std::uint8_t> old(3000, 0x5A);
-  WriteBytes(path, old);
-  MakeImage(0, 200, 200);  // 120 KB, over the limit below
-  const int result = InChild([&] {
+// A file is replaced through a link, keeping its mode, or kept as it was when the write fails. A
+// folder that refuses new files (felt only without privileges) gets the file written in place.
+TEST_F(BmpWriterTest, AFileIsReplacedWholeOrKeptAsItWas) {
+  void (*const none)() = [] {};
+  void (*const sizeLimit)() = [] {
     ::signal(SIGXFSZ, SIG_IGN);
     const rlimit limit{50000, 50000};
     ::setrlimit(RLIMIT_FSIZE, &limit);
-    return WriteImageBmp(0, path.c_str());
-  });
-  EXPECT_EQ(result, 0);
-  EXPECT_EQ(ReadBytes(path), old);
-  EXPECT_EQ(folder.Names(), std::vector<std::string>{"keep.bmp"});
-}
-
-TEST_F(BmpWriterTest, AFolderThatRefusesNewFilesIsWrittenInPlace) {
-  // Only an unprivileged process feels the folder's permissions.
-  const std::string path = folder / "inplace.bmp";
-  WriteBytes(path, std::vector<std::uint8_t>(500, 1));
-  ::chmod(path.c_str(), 0666);
-  ::chmod(folder.path().c_str(), 0555);
-  MakeImage(0, 1, 1);
-  const int result = InChild([&] {
-    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) return 99;
-    const int inPlace = WriteImageBmp(0, path.c_str());
-    const int fresh = WriteImageBmp(0, (folder.path() + "/new.bmp").c_str());
-    return inPlace * 10 + fresh;
-  });
-  ::chmod(folder.path().c_str(), 0700);
-  EXPECT_EQ(result, 10);
-  EXPECT_EQ(ReadBytes(path).size(), 58u);
-  EXPECT_EQ(folder.Names(), std::vector<std::string>{"inplace.bmp"});
+  };
+  void (*const unprivileged)() = [] {
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(99);
+  };
+  const struct { void (*limit)(); mode_t folderMode; const char* name; int result; } cases[] = {
+      {none, 0700, "link.bmp", 1},      {none, 0700, "missing/x.bmp", 0},  {none, 0700, "", 0},
+      {sizeLimit, 0700, "old.bmp", 0}, {unprivileged, 0555, "old.bmp", 1}, {unprivileged, 0555, "new.bmp", 0}};
+  const Bytes old(3000, 0x5A);
+  ASSERT_EQ(::symlink("old.bmp", (folder / "link.bmp").c_str()), 0);
+  MakeImage(0, 200, 200);  // 120 KB, past the size limit
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteBytes(folder / "old.bmp", old);
+    ::chmod((folder / "old.bmp").c_str(), 0606);  // unusual, and writable by the unprivileged
+    ::chmod(folder.path().c_str(), c.folderMode);
+    const pid_t child = ::fork();
+    if (child == 0) c.limit(), ::_exit(WriteImageBmp(0, (folder / c.name).c_str()));
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, c.result);
+    ::chmod(folder.path().c_str(), 0700);
+    const Bytes now = ReadBytes(folder / "old.bmp");
+    EXPECT_TRUE(c.result ? now.size() == 54 + 600 * 200 : now == old);
+    struct stat st {};
+    EXPECT_TRUE(::stat((folder / "old.bmp").c_str(), &st) == 0 && (st.st_mode & 07777) == 0606);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 2);  // the file and the link
+  }
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
 // Small helpers for tests that touch real files.
 #pragma once
 
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -17,11 +15,11 @@ inline std::vector<std::uint8_t> ReadBytes(const std::string& path) {
 }
 
 inline void WriteBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary | std::ios::trunc)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-// A fresh folder, removed with everything in it when the object goes.
+// A fresh folder, removed with everything in it (whatever its mode) when the object goes.
 class TempFolder {
  public:
   TempFolder() {
@@ -37,11 +35,6 @@ class TempFolder {
   TempFolder& operator=(const TempFolder&) = delete;
   const std::string& path() const { return path_; }
   std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-  std::vector<std::string> Names() const {
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(path_)) names.push_back(e.path().filename().string());
-    return names;
-  }
 
  private:
   std::string path_;

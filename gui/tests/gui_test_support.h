@@ -1,36 +1,34 @@
-// Helpers for the headless Qt tests: waits with deadlines, posted input, and
-// a driver for modal dialogs.
+// Helpers for the headless Qt tests: waits with deadlines, posted mouse input,
+// and drivers for modal dialogs.
 #pragma once
 
 #include <QApplication>
 #include <QDeadlineTimer>
-#include <QKeyEvent>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QTimer>
-#include <QWidget>
 
 #include <functional>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "gui/gui.h"
 #include "gui/gui_internal.h"
 
-// Runs waits until one returns nothing; the control events they returned, as
-// (control, detail) pairs.
+// Runs waits until one returns nothing; the control events seen, as (control, detail).
 inline std::vector<std::pair<int, int>> DrainEvents() {
   std::vector<std::pair<int, int>> seen;
-  for (int i = 0; i < 10000; ++i) {
-    const int code = PollEvent(0);
-    if (code == 0) break;
+  for (int i = 0, code; i < 10000 && (code = PollEvent(0)) != 0; ++i) {
     if (code == ControlEvent) seen.emplace_back(EventSourceControl(), EventDetail());
   }
   return seen;
 }
 
-// Waits until an event with `code` arrives; false when none came in time.
-inline bool WaitForCode(int code, int milliseconds = 5000) {
-  for (const QDeadlineTimer deadline(milliseconds); !deadline.hasExpired();) {
+// Waits up to five seconds for an event with `code`; false when none came.
+inline bool WaitForCode(int code) {
+  for (const QDeadlineTimer deadline(5000); !deadline.hasExpired();) {
     if (PollEvent(20) == code) return true;
   }
   return false;
@@ -46,31 +44,29 @@ inline void PostMouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseBu
       widget, new QMouseEvent(type, QPointF(at), QPointF(widget->mapToGlobal(at)), button, held, Qt::NoModifier));
 }
 
-inline void PostKey(QWidget* widget, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-  QCoreApplication::postEvent(widget, new QKeyEvent(QEvent::KeyPress, key, modifiers));
-  QCoreApplication::postEvent(widget, new QKeyEvent(QEvent::KeyRelease, key, modifiers));
+// Answers a file dialog with `path` typed into its name field, as a user would (selectFile
+// depends on the folder listing having loaded); closes any other modal.
+inline void Answer(QWidget* modal, const std::string& path) {
+  auto* dialog = qobject_cast<QFileDialog*>(modal);
+  if (dialog == nullptr) return modal->close(), void();
+  dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QString::fromStdString(path));
+  QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
 }
 
-// Runs `action` on the first modal widget that appears before the deadline;
-// `handled` says whether it ran.
-class ModalDriver {
- public:
-  explicit ModalDriver(std::function<void(QWidget*)> action, int milliseconds = 5000) : deadline_(milliseconds) {
-    timer_.setInterval(10);
-    QObject::connect(&timer_, &QTimer::timeout, [this, action = std::move(action)] {
+// Runs `action` on each modal widget shown before the deadline, one after
+// another (a message box after a file dialog); `handled` counts them.
+struct ModalDriver {
+  explicit ModalDriver(std::function<void(QWidget*)> action, int milliseconds = 5000) : deadline(milliseconds) {
+    QObject::connect(&timer, &QTimer::timeout, [this, action = std::move(action)] {
       if (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr && modal->isVisible()) {
-        timer_.stop();
-        handled = true;
+        ++handled;
         action(modal);
-      } else if (deadline_.hasExpired()) {
-        timer_.stop();
       }
+      if (deadline.hasExpired()) timer.stop();
     });
-    timer_.start();
+    timer.start(10);
   }
-  bool handled = false;
-
- private:
-  QDeadlineTimer deadline_;
-  QTimer timer_;
+  int handled = 0;
+  QDeadlineTimer deadline;
+  QTimer timer;
 };

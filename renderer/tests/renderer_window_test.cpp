@@ -6,6 +6,8 @@
 
 #include <QMessageBox>
 
+#include <tuple>
+
 #include "core/fonts.h"
 #include "raster/image.h"
 #include "renderer/renderer_settings.h"
@@ -28,36 +30,31 @@ class RendererWindowTest : public ::testing::Test {
 };
 
 TEST_F(RendererWindowTest, CancelledFontAndColourDialogsChangeNothing) {
-  const RendererSettings before = rendererSettings;
+  // What the four dialogs could change.
+  const auto chosen = [](const RendererSettings& s) {
+    return std::tuple(s.fontName, s.fontSize, s.styleBits, s.textColour, s.shadowColour, s.backgroundColour);
+  };
+  const auto before = chosen(rendererSettings);
   const std::vector<std::uint8_t> preview = ImagePixels(ImageHandle(PreviewImage))->bytes;
   for (const int control : {int{FontButton}, int{TextSwatchView}, int{ShadowSwatchView}, int{PreviewView}}) {
     ModalDriver cancel([](QWidget* modal) { modal->close(); });
     HandleRendererEvent(ControlEvent, control, 0);
     EXPECT_TRUE(cancel.handled) << control;
   }
-  EXPECT_EQ(rendererSettings.fontName, before.fontName);
-  EXPECT_EQ(rendererSettings.fontSize, before.fontSize);
-  EXPECT_EQ(rendererSettings.textColour, before.textColour);
-  EXPECT_EQ(rendererSettings.shadowColour, before.shadowColour);
-  EXPECT_EQ(rendererSettings.backgroundColour, before.backgroundColour);
+  EXPECT_EQ(chosen(rendererSettings), before);
   EXPECT_EQ(ImagePixels(ImageHandle(PreviewImage))->bytes, preview);
 }
 
 TEST_F(RendererWindowTest, ASheetTooLargeIsReportedOnceAndNoSaveDialogOpens) {
   rendererSettings.fontSize = 2500;
   QString text;
-  int dialogs = 0;
-  std::unique_ptr<ModalDriver> next;  // closes a save dialog, should one follow
-  ModalDriver report([&](QWidget* modal) {
-    ++dialogs;
+  ModalDriver each([&](QWidget* modal) {  // also closes a save dialog, should one follow
     if (auto* box = qobject_cast<QMessageBox*>(modal)) text = box->text();
-    next = std::make_unique<ModalDriver>([&](QWidget* again) { ++dialogs, again->close(); }, 300);
     modal->close();
   });
   HandleRendererEvent(ControlEvent, BuildButton, 0);
-  const QDeadlineTimer deadline(400);
-  while (!deadline.hasExpired()) PollEvent(20);
-  EXPECT_EQ(dialogs, 1);
+  for (const QDeadlineTimer deadline(400); !deadline.hasExpired();) PollEvent(20);
+  EXPECT_EQ(each.handled, 1);
   EXPECT_EQ(text, QStringLiteral("The character sheet would be too large for this font size."));
   EXPECT_EQ(ImageExists(SheetImage), 0);
 }

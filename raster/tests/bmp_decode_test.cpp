@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -15,13 +14,12 @@ using Rows = std::vector<std::vector<std::uint32_t>>;  // top row first
 
 constexpr std::uint32_t Letter = 0xE01020, Ground = 0x1040D0;  // 0xRRGGBB, also the table's entries 1 and 0
 
-// A file with the 40-byte header, then the masks (when given), then the table.
+// A file with the 40-byte header, then the masks (red, green, blue, alpha) when given, then the table.
+// A negative height (0u - 3) stores rows top-down; an offset of 0 puts the pixels right after the table.
 struct BmpParts {
-  std::uint32_t width = 5, height = 3;  // as stored: a negative height (0u - 3) for top-down rows
-  std::uint32_t bits = 8, compression = 0, colourCount = 0;
-  std::vector<std::uint32_t> masks = {};  // red, green, blue, alpha
+  std::uint32_t width = 5, height = 3, bits = 8, compression = 0, colourCount = 0, offset = 0;
+  std::vector<std::uint32_t> masks = {};
   Bytes pixels = {};
-  std::uint32_t offset = 0;  // of the pixels; 0 for right after the table
 };
 
 Bytes BuildBmp(const BmpParts& p) {
@@ -33,9 +31,7 @@ Bytes BuildBmp(const BmpParts& p) {
                                    p.compression, 0, 0, 0, p.colourCount, 0};
   words.insert(words.begin(), std::begin(headers), std::end(headers));
   Bytes b = {'B', 'M'};
-  for (const std::uint32_t w : words) {
-    for (int shift = 0; shift < 32; shift += 8) b.push_back(static_cast<std::uint8_t>(w >> shift));
-  }
+  for (const std::uint32_t w : words) for (int shift = 0; shift < 32; shift += 8) b.push_back(std::uint8_t(w >> shift));
   b.insert(b.end(), p.pixels.begin(), p.pixels.end());
   return b;
 }
@@ -56,13 +52,11 @@ Bytes PackRows(const Rows& topFirst, std::size_t bits, bool topDown, std::uint8_
 // A 5 x 3 "F": flipped, mirrored or channel-swapped output shows at once.
 Rows FPicture(std::uint32_t l, std::uint32_t g) { return {{l, l, l, l, g}, {l, l, l, g, g}, {l, g, g, g, g}}; }
 
-// The file decodes to exactly the 24-bit store of `expected` (bottom row first,
-// zero padding), and every shorter copy of it is refused.
+// The file decodes to exactly the 24-bit store of `expected` (zero padding); every shorter copy is refused.
 void ExpectPicture(const Bytes& file, const Rows& expected, std::uint32_t sourceBits) {
   DecodedBmp d;
   const char* reason = "";
   ASSERT_TRUE(DecodeBmp(file.data(), file.size(), d, &reason)) << reason;
-  EXPECT_EQ(std::pair(d.pixels.width, d.pixels.height), (std::pair<int, int>(expected[0].size(), expected.size())));
   EXPECT_EQ(d.pixels.bytes, PackRows(expected, 24, false, 0));
   EXPECT_EQ(d.sourceBits, static_cast<int>(sourceBits));
   for (std::size_t size = 0; size < file.size(); ++size) {
@@ -72,7 +66,7 @@ void ExpectPicture(const Bytes& file, const Rows& expected, std::uint32_t source
 }
 
 // The suite's pictures are bottom-up but one 8-bit file; each path places top-down rows its own way.
-TEST(BmpDecode, EveryPathReadsTheFPictureBottomUpAndTopDown) {
+TEST(BmpDecode, EveryPathReadsTheFPicture) {
   const struct { const char* name; std::uint32_t bits, compression; std::vector<std::uint32_t> masks;
                  std::uint32_t letterValue, groundValue, letterRgb, groundRgb; } cases[] = {
       {"8 bits", 8, 0, {}, 1, 0, Letter, Ground},
@@ -90,10 +84,7 @@ TEST(BmpDecode, EveryPathReadsTheFPictureBottomUpAndTopDown) {
       ExpectPicture(file, FPicture(c.letterRgb, c.groundRgb), c.bits);
     }
   }
-}
-
-// Runs, literals and ends of line make the F; closing the top row ends it, with no end-of-picture code.
-TEST(BmpDecode, AnRleStreamEndsWithItsTopRow) {
+  // RLE: runs, literals and ends of line make the F; closing the top row ends it, with no end-of-picture code.
   const Bytes stream = {1, 1, 4, 0, 0, 0, 0, 3, 1, 1, 1, 0, 2, 0, 0, 0, 4, 1, 1, 0, 0, 0};
   ExpectPicture(BuildBmp({.compression = 1, .pixels = stream}), FPicture(Letter, Ground), 8);
 }
@@ -119,7 +110,6 @@ TEST(BmpDecode, MalformedFilesAreRefusedWithTheirReason) {
     const char* reason = "";
     EXPECT_FALSE(DecodeBmp(file.data(), file.size(), out, &reason));
     EXPECT_STREQ(reason, c.reason) << c.name;
-    EXPECT_FALSE(DecodeBmp(file.data(), file.size(), out, nullptr));  // the reason is optional
   }
 }
 

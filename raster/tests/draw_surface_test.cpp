@@ -30,8 +30,7 @@ void ExpectPixels(Expected expected) {
   }
 }
 
-class DrawSurfaceTest : public ::testing::Test {
- protected:
+struct DrawSurfaceTest : ::testing::Test {
   ~DrawSurfaceTest() override {
     EndDraw();
     SetGlyphCacheEnabled(true);
@@ -66,16 +65,16 @@ TEST_F(DrawSurfaceTest, TextBlendsByItsCoverageOverTheTargetOrItsBox) {
       ExpectPixels([&](int x, int y) {
         const bool inBox = x >= px && x < px + w && y >= py && y < py + h;
         const int a = inBox ? coverage[static_cast<std::size_t>((y - py) * w + x - px)] : 0;
-        const Rgb under = inBox && mode == DrawModeOpaque ? Rgb{0, 0, 0} : Rgb{10, 20, 30};
-        return Rgb{(200 * a + under[0] * (255 - a)) / 255, (100 * a + under[1] * (255 - a)) / 255,
-                   (50 * a + under[2] * (255 - a)) / 255};
+        const int k = inBox && mode == DrawModeOpaque ? 0 : 255 - a;  // of the target: none in an opaque box
+        return Rgb{(200 * a + 10 * k) / 255, (100 * a + 20 * k) / 255, (50 * a + 30 * k) / 255};
       });
     }
   }
 }
 
-// A box of negative size reaches left and up; the colour's top byte is no part of it.
-TEST_F(DrawSurfaceTest, BoxesAndPastedImagesAreCutAtEveryEdge) {
+// A box of negative size reaches left and up; the colour's top byte is no part of it. Once the drawing
+// state's image is dropped, nothing is drawn.
+TEST_F(DrawSurfaceTest, BoxesAndPastedImagesAreCutAtEveryEdgeAndNeverReachADroppedTarget) {
   MakeImage(1, 10, 10);
   for (std::size_t i = 0; i < 10 * 32; ++i) ImagePixels(ImageHandle(1))->bytes[i] = static_cast<std::uint8_t>(i);
   const int cases[][4] = {{-5, -5, 30, 30}, {15, -4, 10, 10}, {-6, 13, 10, 10},  // x, y, width, height
@@ -94,6 +93,12 @@ TEST_F(DrawSurfaceTest, BoxesAndPastedImagesAreCutAtEveryEdge) {
       return x >= cx && x < cx + 10 && y >= cy && y < cy + 10 ? At(1, x - cx, y - cy) : Rgb{0, 0, 0};
     });
   }
+  DropImage(0);
+  MakeImage(2, 20, 20);  // may well take the dropped image's memory
+  FillBox(0, 0, 20, 20, 0x00FFFFFF);
+  PasteImage(ImageHandle(1), 0, 0);
+  EXPECT_EQ(PaintText(1, 1, "A", 0x00FFFFFF), 1);
+  EXPECT_EQ(ImagePixels(ImageHandle(2))->bytes, std::vector<std::uint8_t>(RowBytes(20, 24) * 20));
 }
 
 // One character takes the one-glyph path, longer texts the composed box; both give the pixels and
@@ -132,26 +137,17 @@ TEST_F(DrawSurfaceTest, CachedGlyphsGiveThePixelsOfWholeTextRasterisation) {
   }
 }
 
-// A glyph buffer that cannot grow (the target is as wide as an image can be) cuts text to its 50 rows.
+// A glyph buffer that cannot grow (the target is as wide as an image can be) keeps the rows it has:
+// a larger font's text is drawn down to the last of them and cut there.
 TEST_F(DrawSurfaceTest, TextIsCutToAGlyphBufferThatCannotGrow) {
-  const FontHandleValue huge = OpenFontHandle("Liberation Sans", 2600, FontFlags{});
-  Begin(ImageMaxSide, 80, DrawModeTransparent);
-  SetDrawFont(huge);
-  ASSERT_EQ(GlyphBufferRows(), 50);
-  const int inkTop = FontOfHandle(huge)->Glyph(U'\u00C9').top;  // below row 50 of the cell; uncut, on row 10
-  EXPECT_EQ(PaintText(0, 10 - inkTop, "\xC9", 0x00FFFFFF), FontOfHandle(huge)->Advance(U'\u00C9'));
-  const std::vector<std::uint8_t>& bytes = ImagePixels(ImageHandle(0))->bytes;
-  EXPECT_TRUE(std::none_of(bytes.begin(), bytes.end(), [](int b) { return b; }));
-}
-
-// Once the drawing state's image is dropped, nothing is drawn.
-TEST_F(DrawSurfaceTest, ADroppedTargetIsNeverTouched) {
-  Begin(10, 10, DrawModeOpaque);
-  DropImage(0);
-  MakeImage(1, 10, 10);  // may well take the dropped image's memory
-  FillBox(0, 0, 10, 10, 0x00FFFFFF);
-  EXPECT_EQ(PaintText(1, 1, "A", 0x00FFFFFF), 1);
-  EXPECT_EQ(ImagePixels(ImageHandle(1))->bytes, std::vector<std::uint8_t>(RowBytes(10, 24) * 10));
+  Begin(ImageMaxSide, 2, DrawModeTransparent);
+  SetDrawFont(OpenFontHandle("Liberation Sans", 600, FontFlags{}));
+  SetDrawFont(OpenFontHandle("Liberation Sans", 2600, FontFlags{}));
+  PaintText(0, 1 - GlyphBufferRows(), "\xC9", 0x00FFFFFF);  // the last kept row on row 0; the E's stem runs on past it
+  const std::vector<std::uint8_t>& bytes = ImagePixels(ImageHandle(0))->bytes;  // the bottom row first
+  const auto top = bytes.begin() + static_cast<std::ptrdiff_t>(bytes.size() / 2);
+  EXPECT_TRUE(std::none_of(bytes.begin(), top, [](int b) { return b; }));
+  EXPECT_TRUE(std::any_of(top, bytes.end(), [](int b) { return b; }));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// Numbered images: BMP-laid stores, numbers that free their old image first, clipped copies.
+// Numbered images: numbers that free their old image first, stores made whole, clipped copies.
 #include "raster/image.h"
 
 #include <gtest/gtest.h>
@@ -7,26 +7,13 @@
 
 namespace {
 
-class ImageTest : public ::testing::Test {
- protected:
+struct ImageTest : ::testing::Test {
   ~ImageTest() override { ShutdownImages(); }
 };
 
-TEST_F(ImageTest, StoresAreBmpPixelArrays) {
-  for (int w = 1; w <= 8; ++w) EXPECT_EQ(RowBytes(w, 24), static_cast<std::size_t>(3 * w + 3) / 4 * 4) << w;
-  ASSERT_NE(MakeImage(0, 3, 2), 0u);
-  const PixelStore* s = ImagePixels(ImageHandle(0));
-  EXPECT_EQ(s->bytes, std::vector<std::uint8_t>(24, 0));
-  EXPECT_EQ(s->Pixel(0, 0), s->bytes.data() + 12);  // the top row is stored last
-  EXPECT_EQ(s->Pixel(2, 1), s->bytes.data() + 6);
-  MakeImageWithDepth(1, 1, 1, 32);
-  EXPECT_EQ(ImagePixels(ImageHandle(1))->bytes, (std::vector<std::uint8_t>{0, 0, 0, 0xFF}));  // opaque black
-  MakeImageWithDepth(1, 1, 1, 32 | ImageClearAlpha);
-  EXPECT_EQ(ImagePixels(ImageHandle(1))->bytes, (std::vector<std::uint8_t>{0, 0, 0, 0}));
-  EXPECT_EQ(AdoptImage(2, {3, 2, 24, 9, std::vector<std::uint8_t>(18)}, 24), 0u);  // rows not padded
-}
-
-TEST_F(ImageTest, ANumberReleasesItsOldImageWhateverTheOutcome) {
+// A number releases its old image whatever the outcome. A 32-bit image starts opaque black unless
+// made clear; an adopted store must have its rows padded as a BMP file's are.
+TEST_F(ImageTest, ANumberReleasesItsOldImageAndANewOneStartsBlackOrClear) {
   const ImageHandleValue first = MakeImage(0, 4, 4);
   EXPECT_NE(MakeImage(0, 8, 2), 0u);
   EXPECT_EQ(ImagePixels(first), nullptr);
@@ -35,6 +22,11 @@ TEST_F(ImageTest, ANumberReleasesItsOldImageWhateverTheOutcome) {
   EXPECT_EQ(ImageExists(0), 0);
   EXPECT_NE(MakeImage(0, 32767, 1), 0u);
   EXPECT_EQ(ImagePixelWidth(static_cast<int>(MakeImage(AutoNumber, 2, 3))), 2);  // it names the number it took
+  MakeImageWithDepth(1, 1, 1, 32);
+  EXPECT_EQ(ImagePixels(ImageHandle(1))->bytes, (std::vector<std::uint8_t>{0, 0, 0, 0xFF}));
+  MakeImageWithDepth(1, 1, 1, 32 | ImageClearAlpha);
+  EXPECT_EQ(ImagePixels(ImageHandle(1))->bytes, (std::vector<std::uint8_t>{0, 0, 0, 0}));
+  EXPECT_EQ(AdoptImage(2, {3, 2, 24, 9, std::vector<std::uint8_t>(18)}, 24), 0u);
 }
 
 TEST_F(ImageTest, CopiesTakeWhatLiesInsideTheSourceAndLeaveTheRestBlack) {

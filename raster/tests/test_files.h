@@ -20,22 +20,19 @@ inline void WriteBytes(const std::string& path, const std::vector<std::uint8_t>&
 }
 
 // A fresh folder, removed with everything in it (whatever its mode) when the object goes.
-class TempFolder {
- public:
+struct TempFolder {
   TempFolder() {
     std::string pattern = (std::filesystem::temp_directory_path() / "kilntestXXXXXX").string();
-    if (::mkdtemp(pattern.data())) path_ = pattern;
+    if (::mkdtemp(pattern.data())) path = pattern;
   }
   ~TempFolder() {
     std::error_code ec;
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
-    std::filesystem::remove_all(path_, ec);
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(path, ec);
   }
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;
-  const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+  std::string operator/(const std::string& name) const { return path + "/" + name; }
 
- private:
-  std::string path_;
+  std::string path;
 };

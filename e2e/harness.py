@@ -66,9 +66,8 @@ class XServer:
         """The window's inner area as rows of (r, g, b)."""
         g = window.get_geometry()
         data = window.get_image(0, 0, g.width, g.height, X.ZPixmap, 0xFFFFFFFF).data
-        stride = len(data) // g.height
-        return [[(data[y * stride + 4 * x + 2], data[y * stride + 4 * x + 1], data[y * stride + 4 * x])
-                 for x in range(g.width)] for y in range(g.height)]
+        stride = len(data) // g.height  # blue, green, red, unused
+        return [[tuple(data[i:i + 3][::-1]) for i in range(y, y + 4 * g.width, 4)] for y in range(0, len(data), stride)]
 
     def close_request(self, window):
         """What a window manager sends when the user clicks the close box."""
@@ -182,12 +181,8 @@ class Session(unittest.TestCase):
         self.server.wait_no_window(title)
 
     def assert_saved_as(self, path, reference):
-        """Waits for `path` to settle (its size the same twice) and compares its bytes with `reference`."""
-        sizes = [None]
-        def settled():
-            sizes.append(os.path.getsize(path) if os.path.exists(path) else None)
-            return sizes[-1] is not None and sizes[-1] == sizes[-2]
-        wait_for(settled, "the file " + path, interval=0.1)
+        """Waits for `path` (written beside it and renamed: whole once there) and compares it with `reference`."""
+        wait_for(lambda: os.path.exists(path), "the file " + path)
         self.assertEqual(read(path), read(reference))
 
     def close(self, app, window):

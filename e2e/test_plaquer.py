@@ -17,11 +17,6 @@ class Plaquer(harness.Session):
             f.write("not a picture")
         return f.name
 
-    def open_sheet(self, path):
-        app = self.start(PLAQUER)
-        self.answer(CHOOSE, path)
-        return app, self.server.wait_window("Plaquer")
-
     def wait_preview(self, window, size):
         """Waits for the preview view at (20, 100) to have `size`, measured along its border."""
         def run(pixels, background):
@@ -31,13 +26,6 @@ class Plaquer(harness.Session):
             return run(shot[101][20:], shot[95][15]), run([row[21] for row in shot[100:]], shot[95][15])
         harness.wait_for(lambda: measured() == size, "a preview of %d x %d" % size)
 
-    def type_caption(self, window, text, side):
-        """Types `text` into the caption field letter by letter; the preview grows a cell at a time."""
-        self.server.click(window, 130, 50)
-        for length, letter in enumerate(text, start=1):
-            self.server.type(letter)
-            self.wait_preview(window, (length * side + 4, side + 4))
-
     def save_caption(self, window, sheet, text, name):
         """Saves through the dialog and compares with `kilnbatch caption`."""
         self.server.click(window, 225, 50)  # Save
@@ -45,19 +33,27 @@ class Plaquer(harness.Session):
         reference = self.kilnbatch("caption", "reference", "--sheet", sheet, "--text", text)
         self.assert_saved_as(self.path(name + ".bmp"), reference)
 
-    def test_sheet_choice_caption_size_fields_then_a_failed_and_a_good_sheet_change(self):
-        small = self.kilnbatch("sheet", "small.bmp")  # 8 points: 170 wide, so W = H = 13
-        app, window = self.open_sheet(small)
+    def test_glyphkilns_default_build_captioned_then_size_fields_and_a_failed_and_a_good_sheet_change(self):
+        glyphkiln = self.start(GLYPHKILN)
+        lumora = self.server.wait_window("Lumora")
+        self.server.click(lumora, 255, 115)  # Build, to a name without extension
+        self.answer("Save Image As", self.path("small"))
+        small = self.path("small.bmp")  # 8 points: 170 wide, so W = H = 13
+        self.assert_saved_as(small, self.kilnbatch("sheet", "reference_sheet"))
+        self.close(glyphkiln, lumora)
+        app = self.start(PLAQUER)
+        self.answer(CHOOSE, small)
+        window = self.server.wait_window("Plaquer")
         geometry = window.get_geometry()
         self.assertEqual((geometry.width, geometry.height), (319, 300))
         for number, text in ((NAME_FIELD, "small.bmp"), (WIDTH_SPIN, "13"), (HEIGHT_SPIN, "13")):
             self.wait_text(number, text)
-        self.type_caption(window, "Play", 13)
+        self.server.click(window, 130, 50)  # the caption, letter by letter: the preview grows a cell at a time
+        for length, letter in enumerate("Play", start=1):
+            self.server.type(letter)
+            self.wait_preview(window, (length * 13 + 4, 17))
         self.save_caption(window, small, "Play", "play")
-        self.server.click(window, 95, 80)  # W: two steps up with the arrow key, then typed
-        self.server.key("Up", "Up")
-        self.wait_text(WIDTH_SPIN, "15")
-        self.wait_preview(window, (4 * 15 + 4, 17))
+        self.server.click(window, 95, 80)  # W typed here, stepped with the arrow key below
         self.server.key("ctrl+a")
         self.server.type("9")
         self.wait_text(WIDTH_SPIN, "9")
@@ -85,7 +81,10 @@ class Plaquer(harness.Session):
         self.save_caption(window, large, "Play", "playlarge")
         self.close(app, window)
 
-    def test_a_file_that_is_not_a_bmp_at_start_offers_retry_then_cancel_ends_the_program(self):
+    def test_cancelling_the_first_dialog_or_the_error_after_a_file_that_is_not_a_bmp_ends_the_program(self):
+        app = self.start(PLAQUER)
+        self.answer(CHOOSE, key="Escape")
+        self.assertEqual(app.wait_exit(), 0, app.stderr)
         junk = self.junk()
         app = self.start(PLAQUER)
         self.answer(CHOOSE, junk)
@@ -95,22 +94,3 @@ class Plaquer(harness.Session):
         self.answer(CHOOSE, junk)
         self.answer("Error", key="Escape")  # Cancel
         self.assertEqual(app.wait_exit(), 0, app.stderr)
-
-    def test_cancelling_the_first_dialog_ends_the_program(self):
-        app = self.start(PLAQUER)
-        self.answer(CHOOSE, key="Escape")
-        self.assertEqual(app.wait_exit(), 0, app.stderr)
-
-    def test_glyphkilns_default_build_is_the_batch_tools_sheet_and_plaquer_captions_it(self):
-        glyphkiln = self.start(GLYPHKILN)
-        lumora = self.server.wait_window("Lumora")
-        self.server.click(lumora, 255, 115)  # Build, to a name without extension
-        self.answer("Save Image As", self.path("roundtrip"))
-        self.assert_saved_as(self.path("roundtrip.bmp"), self.kilnbatch("sheet", "reference_sheet"))
-        self.close(glyphkiln, lumora)
-        app, window = self.open_sheet(self.path("roundtrip.bmp"))
-        self.wait_text(NAME_FIELD, "roundtrip.bmp")
-        self.type_caption(window, "OK", 13)
-        self.save_caption(window, self.path("roundtrip.bmp"), "OK", "okbutton")
-        self.close(app, window)
-

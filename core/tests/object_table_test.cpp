@@ -43,9 +43,8 @@ TEST_F(ObjectTableTest, NumberPastCapacityGrowsByTheStepAndUsesOnlyThatSlot) {
   ASSERT_EQ(things.Capacity(), 50);
   EXPECT_EQ(Make(120, 7), 120);
   EXPECT_EQ(things.Capacity(), 170);
-  ASSERT_NE(things.Find(120), nullptr);
-  for (int n = 0; n < 120; ++n) EXPECT_EQ(things.Find(n), nullptr) << n;
-  EXPECT_EQ(things.Find(170), nullptr);
+  EXPECT_EQ(things.Find(120)->payload, 7);
+  EXPECT_EQ(things.Numbers(), std::vector<int>{120});
   EXPECT_EQ(things.Find(1 << 30), nullptr);
 }
 
@@ -57,23 +56,16 @@ TEST_F(ObjectTableTest, ReusingANumberRunsTheHookFirstAndHandsOutAZeroedRecord) 
   ASSERT_NE(again, nullptr);
   EXPECT_EQ(released, std::vector<int>{3});
   EXPECT_EQ(again->payload, 0);
-  again->handle = 1;
-  again->payload = 12;
-  EXPECT_EQ(things.Find(3)->payload, 12);
 }
 
 TEST_F(ObjectTableTest, AutoNumbersAreFoundLaterAndNeverMeetSlotNumbers) {
   const int a = Make(AutoNumber, 5);
   const int b = Make(AutoNumber, 6);
-  EXPECT_LT(a, AutoNumber);
-  EXPECT_LT(b, AutoNumber);
-  EXPECT_NE(a, b);
-  ASSERT_NE(things.Find(a), nullptr);
-  EXPECT_EQ(things.Find(a)->payload, 5);
+  EXPECT_TRUE(a < AutoNumber && b < AutoNumber && a != b);
   EXPECT_EQ(things.Find(b)->payload, 6);
   things.Release(a);
   EXPECT_EQ(things.Find(a), nullptr);
-  EXPECT_NE(things.Find(b), nullptr);
+  EXPECT_EQ(things.Find(b)->payload, 6);
 }
 
 TEST_F(ObjectTableTest, IterationVisitsLiveSlotsAscendingThenAutoNumbers) {

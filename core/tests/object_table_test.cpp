@@ -29,10 +29,7 @@ class ObjectTableTest : public ::testing::Test {
 
   int Make(int number, int payload) {
     int assigned = 0;
-    Thing* t = things.Take(number, &assigned);
-    if (!t) return 0;
-    t->handle = 1;
-    t->payload = payload;
+    if (Thing* t = things.Take(number, &assigned)) *t = {1, payload};
     return assigned;
   }
 

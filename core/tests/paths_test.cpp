@@ -6,14 +6,10 @@
 
 namespace {
 
-struct PathCase {
-  const char* path;
-  const char* directory;
-  const char* file;
-};
-
 TEST(PathParts, SplitAtTheLastSeparatorOfEitherKind) {
-  const PathCase cases[] = {
+  const struct {
+    const char *path, *directory, *file;
+  } cases[] = {
       {"/home/kiln/bin/glyphkiln", "/home/kiln/bin/", "glyphkiln"},
       {"charset.bmp", "", "charset.bmp"},
       {"C:\\tools\\kiln\\charset.bmp", "C:\\tools\\kiln\\", "charset.bmp"},
@@ -24,7 +20,7 @@ TEST(PathParts, SplitAtTheLastSeparatorOfEitherKind) {
       {"/a/b.bmp|*.bmp", "/a/", "b.bmp|*.bmp"},
       {"/a|b/c.bmp", "/", "c.bmp"},
   };
-  for (const PathCase& c : cases) {
+  for (const auto& c : cases) {
     EXPECT_EQ(DirectoryPart(c.path), c.directory) << c.path;
     EXPECT_EQ(FilePart(c.path), c.file) << c.path;
   }
@@ -32,9 +28,7 @@ TEST(PathParts, SplitAtTheLastSeparatorOfEitherKind) {
 
 TEST(ProgramFilePath, NamesThisTestProgram) {
   const std::string path = ProgramFilePath();
-  ASSERT_FALSE(path.empty());
-  EXPECT_EQ(path.front(), '/');
-  EXPECT_TRUE(std::filesystem::exists(path));
+  EXPECT_TRUE(path.starts_with('/') && std::filesystem::exists(path));
   EXPECT_EQ(DirectoryPart(path) + FilePart(path), path);
 }
 

@@ -45,7 +45,7 @@ TEST(FileDialog, DefaultFileAnyPatternAndNamesInMissingFolders) {
   for (const auto& [start, name] : cases) {
     QString shownFolder, shownName, anyFilter;
     bool refused = false;
-    ModalDriver driver([&](QWidget* modal) {
+    ModalDriver driver([&, name = name](QWidget* modal) {
       auto* dialog = qobject_cast<QFileDialog*>(modal);
       shownFolder = dialog->directory().absolutePath();
       shownName = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();

@@ -62,7 +62,7 @@ TEST_F(DrawSurfaceTest, TextBlendsByItsCoverageOverTheTargetOrItsBox) {
       FillBox(0, 0, 60, 40, 0x001E140A);                        // (10, 20, 30)
       SetDrawFont(font);
       EXPECT_EQ(PaintText(px, py, "A", 0x003264C8), px + w);  // (200, 100, 50)
-      ExpectPixels([&](int x, int y) {
+      ExpectPixels([&, px = px, py = py](int x, int y) {
         const bool inBox = x >= px && x < px + w && y >= py && y < py + h;
         const int a = inBox ? coverage[static_cast<std::size_t>((y - py) * w + x - px)] : 0;
         const int k = inBox && mode == DrawModeOpaque ? 0 : 255 - a;  // of the target: none in an opaque box
@@ -84,12 +84,12 @@ TEST_F(DrawSurfaceTest, BoxesAndPastedImagesAreCutAtEveryEdgeAndNeverReachADropp
     Begin(20, 20, DrawModeOpaque);
     FillBox(cx, cy, cw, ch, 0xFF0080FF);
     const int bx = std::min(cx, cx + cw), by = std::min(cy, cy + ch);
-    ExpectPixels([&](int x, int y) {
+    ExpectPixels([&, cw = cw, ch = ch](int x, int y) {
       return x >= bx && x < bx + std::abs(cw) && y >= by && y < by + std::abs(ch) ? Rgb{255, 128, 0} : Rgb{0, 0, 0};
     });
     Begin(20, 20, DrawModeOpaque);
     PasteImage(ImageHandle(1), cx, cy);
-    ExpectPixels([&](int x, int y) {
+    ExpectPixels([&, cx = cx, cy = cy](int x, int y) {
       return x >= cx && x < cx + 10 && y >= cy && y < cy + 10 ? At(1, x - cx, y - cy) : Rgb{0, 0, 0};
     });
   }

@@ -9,7 +9,7 @@
 
 int SheetCellPitch() { return CellPitchOfSheet(ImagePixelWidth(SheetImageNumber)); }
 
-int DefaultCellSize() { return SheetCellPitch() - SheetFaceInset; }
+int DefaultCellSize() { return std::max(MinCellSize, SheetCellPitch() - SheetFaceInset); }
 
 int MaxCellSize() { return std::max(ControlCellSizeLimit, SheetCellPitch()); }
 

@@ -13,7 +13,8 @@ inline constexpr int ControlCellSizeLimit = 40;
 
 // The sheet's cell pitch P: its width div 10 (0 without a sheet).
 int SheetCellPitch();
-// The size the composer starts from after a sheet loads: P - 4.
+// The size the composer starts from after a sheet loads: P - 4, and at least
+// 1, so that a sheet narrower than 50 pixels still gives sizes in range.
 int DefaultCellSize();
 // The largest W or H the composer accepts: the larger of 40 and P, so that
 // any sheet's default can be used.

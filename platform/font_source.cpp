@@ -200,6 +200,7 @@ struct PlatformFont::Impl {
   CharMapKind charMap = CharMapKind::None;
   std::string family;
   std::string file;
+  bool fallback = false;
   PixelRect underline;  // top and height only: rows in cell coordinates
   PixelRect strikeOut;
 
@@ -360,6 +361,7 @@ std::string PlatformFont::FilePath() const {
   }
 }
 bool PlatformFont::IsSyntheticBold() const { return impl_->syntheticBold; }
+bool PlatformFont::IsFallback() const { return impl_->fallback; }
 bool PlatformFont::IsSyntheticItalic() const { return impl_->syntheticItalic; }
 
 int PlatformFont::Advance(char32_t code) const { return Glyph(code).advance; }
@@ -425,6 +427,7 @@ struct MatchedFace {
   std::string file;
   int index = 0;
   std::string family;
+  bool fallback = false;
 };
 
 int PatternNumber(FcPattern* p, const char* object, int fallback) {
@@ -433,6 +436,19 @@ int PatternNumber(FcPattern* p, const char* object, int fallback) {
   double d = 0;
   if (FcPatternGetDouble(p, object, 0, &d) == FcResultMatch) return static_cast<int>(d);
   return fallback;
+}
+
+// Whether `family` is what the configuration offers for the name asked: the
+// name itself or one of its metric-compatible stand-ins, which it binds
+// strongly, unlike the generic fallbacks it appends weakly.
+bool OfferedForName(FcPattern* substituted, std::string_view family) {
+  FcValue value{};
+  FcValueBinding binding = FcValueBindingWeak;
+  for (int i = 0; FcPatternGetWithBinding(substituted, FC_FAMILY, i, &value, &binding) == FcResultMatch; ++i) {
+    if (value.type != FcTypeString || binding == FcValueBindingWeak) continue;
+    if (SameAsciiName(reinterpret_cast<const char*>(value.u.s), family)) return true;
+  }
+  return false;
 }
 
 bool MatchFace(Backend& backend, const std::string& name, int emPixels, bool bold, bool italic,
@@ -470,6 +486,7 @@ bool MatchFace(Backend& backend, const std::string& name, int emPixels, bool bol
       break;
     }
   }
+  out.fallback = name.empty() || !OfferedForName(p, out.family);
   return true;
 }
 
@@ -576,6 +593,7 @@ std::unique_ptr<PlatformFont> OpenFont(std::string_view faceName, int emPixels, 
     impl->boldStrength = std::max<FT_Pos>(64, (strength + 32) & ~FT_Pos{63});
   }
   impl->family = matched.family;
+  impl->fallback = matched.fallback;
   impl->file = matched.file;
   ComputeMetrics(*impl);
   return std::make_unique<PlatformFont>(std::move(impl));

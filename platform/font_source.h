@@ -69,6 +69,9 @@ class PlatformFont {
   std::string FilePath() const;
   bool IsSyntheticBold() const;    // the face has no bold: outlines are emboldened
   bool IsSyntheticItalic() const;  // the face has no italic: outlines are sheared
+  // No face of the name asked, nor a metric-compatible stand-in for it, was
+  // found: the face is the configuration's generic fallback.
+  bool IsFallback() const;
 
   // Hinted advance in whole pixels (grown by synthetic emboldening).
   int Advance(char32_t code) const;

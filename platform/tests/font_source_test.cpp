@@ -101,10 +101,11 @@ TEST(FontMatching, NamesPickTheirStandInFacesAndUnknownNamesAFallback) {
     auto font = MustOpen(asked, 12, flags);
     EXPECT_EQ(font->FamilyName(), family);
     EXPECT_EQ(FileName(*font), file);
-    EXPECT_FALSE(font->IsSyntheticBold() || font->IsSyntheticItalic()) << asked;
+    EXPECT_FALSE(font->IsSyntheticBold() || font->IsSyntheticItalic() || font->IsFallback()) << asked;
   }
   for (std::string_view name : {"Zzqx No Such Face", ""}) {
     Canvas c(40, 13);
+    EXPECT_TRUE(MustOpen(name, 11, Plain)->IsFallback());
     EXPECT_TRUE(c.Draw(*MustOpen(name, 11, Plain), U"Hi", 0));
     EXPECT_GT(c.Ink(), 0);
   }

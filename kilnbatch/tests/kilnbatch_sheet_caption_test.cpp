@@ -37,6 +37,10 @@ TEST_F(KilnbatchSheetCaption, DefaultAndStyledSheetsAreTheBuildsBytes) {
   const std::string out = folder / "sheet.bmp";
   const Outcome plain = Kilnbatch("sheet -o " + Quote(out), folder);
   ASSERT_EQ(plain.exitCode, 0) << plain.errors;
+  EXPECT_EQ(plain.errors, "") << "Arial's stand-in is no fallback";
+  const Outcome unknown = Kilnbatch("sheet -o " + Quote(folder / "u.bmp") + " --font 'Zzqx'", folder);
+  EXPECT_EQ(unknown.exitCode, 0);
+  EXPECT_NE(unknown.errors.find("warning: no face \"Zzqx\" here; drawn with \"DejaVu Sans\""), std::string::npos);
   EXPECT_EQ(ReadBytes(out), BuiltHere(RendererSettings{}, false, 1));
   const int n = rendererSettings.cellMeasure;
   EXPECT_EQ(plain.output, "cell " + std::to_string(n) + ", sheet " + std::to_string(10 * n) + "x" +
@@ -93,7 +97,7 @@ TEST_F(KilnbatchSheetCaption, ValuesOutsideTheControlsRangesAreUsageErrorsNaming
   const Case cases[] = {
       {"--size 401", "--size"},   {"--shadow-size 0", "--shadow-size"}, {"--count 11", "--count"},
       {"--offset 21,0", "--offset"}, {"--colour 12345", "--colour"},  {"--frobnicate", "--frobnicate"},
-      {"--dpi 0", "--dpi"},
+      {"--dpi 0", "--dpi"},       {"--dpi 1", "--size 8 at --dpi 1 is under one pixel"},
   };
   for (const Case& c : cases) {
     const Outcome run = Kilnbatch("sheet -o " + Quote(out) + " " + c.args, folder);
@@ -102,6 +106,11 @@ TEST_F(KilnbatchSheetCaption, ValuesOutsideTheControlsRangesAreUsageErrorsNaming
   }
   EXPECT_EQ(Kilnbatch("sheet", folder).exitCode, 2);
   EXPECT_FALSE(std::filesystem::exists(out));
+  // A preview that cannot be written leaves the sheet as it was.
+  ASSERT_EQ(Kilnbatch("sheet -o " + Quote(out), folder).exitCode, 0);
+  const auto before = ReadBytes(out);
+  EXPECT_EQ(Kilnbatch("sheet -o " + Quote(out) + " --size 12 --preview /proc/none/p.bmp", folder).exitCode, 1);
+  EXPECT_EQ(ReadBytes(out), before);
 }
 
 // Each failure exits 1 (2 for a usage error) with one line saying what or

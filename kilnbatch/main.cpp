@@ -1,8 +1,10 @@
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
 #include "kiln_version.h"
 #include "kilnbatch/commands.h"
+#include "raster/bmp_file.h"
 
 namespace {
 
@@ -10,6 +12,7 @@ constexpr const char* Usage =
     "usage: kilnbatch sheet -o OUT.bmp [options]\n"
     "       kilnbatch caption --sheet SHEET.bmp --text TEXT -o OUT.bmp [--width W] [--height H]\n"
     "       kilnbatch convert IN.bmp OUT.bmp\n"
+    "       (an output named \"-\" is standard output)\n"
     "       kilnbatch --help | --version\n";
 
 constexpr const char* Help =
@@ -37,9 +40,26 @@ constexpr const char* Help =
     "\n"
     "Exit codes: 0 done, 1 a file could not be read or written, 2 a usage error.\n";
 
+// "-" as an output file names standard output, which the writer writes
+// through at its current offset.
+void NameStandardOutput(int argc, char** argv) {
+  static char standardOutput[] = "/dev/stdout", standardOutputOption[] = "-o=/dev/stdout";
+  const bool convert = std::strcmp(argv[1], "convert") == 0;
+  for (int i = 2; i < argc; ++i) {
+    const char* before = argv[i - 1];
+    const bool output = convert ? argc == 4 && i == 3 : !std::strcmp(before, "-o") || !std::strcmp(before, "--preview");
+    if (output && !std::strcmp(argv[i], "-")) argv[i] = standardOutput;
+    if (!convert && !std::strcmp(argv[i], "-o=-")) argv[i] = standardOutputOption;
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  // An interrupted write leaves no temporary file behind; an ignored signal stays ignored.
+  for (const int s : {SIGINT, SIGTERM, SIGXFSZ}) {
+    if (std::signal(s, RemovePartialWriteAndReraise) == SIG_IGN) std::signal(s, SIG_IGN);
+  }
   if (argc < 2) {
     std::fputs(Usage, stderr);
     return ExitUsage;
@@ -54,6 +74,7 @@ int main(int argc, char** argv) {
     std::printf("kilnbatch %s\n", KilnVersion);
     return ExitDone;
   }
+  NameStandardOutput(argc, argv);
   if (std::strcmp(command, "sheet") == 0) return RunSheet(argc - 2, argv + 2);
   if (std::strcmp(command, "caption") == 0) return RunCaption(argc - 2, argv + 2);
   if (std::strcmp(command, "convert") == 0) return RunConvert(argc - 2, argv + 2);

@@ -43,37 +43,70 @@ TEST_F(BmpWriterTest, EachDepthIsWrittenByteForByte) {
   }
 }
 
-// A file is replaced through a link, keeping its mode, or kept as it was when the write fails. A
-// folder that refuses new files (felt only without privileges) gets the file written in place.
+// A file is replaced through a link, keeping its mode, or kept byte for byte with the cause given,
+// never written in place: not when the folder refuses new files, nor past a size limit, whatever the
+// name's length; a file the user may not write is refused, even to root when it has no write bit.
 TEST_F(BmpWriterTest, AFileIsReplacedWholeOrKeptAsItWas) {
   enum Limit { None, FileSize, Unprivileged };
-  const struct { Limit limit; const char* name; int result; } cases[] = {
-      {None, "link.bmp", 1},     {None, "missing/x.bmp", 0},      {None, "", 0},
-      {FileSize, "old.bmp", 0}, {Unprivileged, "old.bmp", 1}, {Unprivileged, "new.bmp", 0}};
+  const std::string longName = std::string(240, 'n') + ".bmp";
+  const struct { Limit limit; std::string name; mode_t mode, folderMode; const char* why; } cases[] = {
+      {None, "link.bmp", 0606, 0700, ""},  {None, "missing/x.bmp", 0606, 0700, "No such folder"},
+      {None, "", 0606, 0700, "No file name"}, {None, "loop.bmp", 0606, 0700, "Too many levels of links (a link loop)"},
+      {None, "old.bmp", 0444, 0700, "Read-only file"}, {FileSize, "old.bmp", 0606, 0700, "File too large"},
+      {FileSize, longName, 0606, 0700, "File too large"}, {Unprivileged, "old.bmp", 0606, 0555, "Permission denied"},
+      {Unprivileged, "old.bmp", 0644, 0777, "Permission denied"}};  // another user's file, when run as root
   const Bytes old(3000, 0x5A);
   ASSERT_EQ(::symlink("old.bmp", (folder / "link.bmp").c_str()), 0);
+  ASSERT_EQ(::symlink("loop.bmp", (folder / "loop.bmp").c_str()), 0);
   MakeImage(0, 200, 200);  // 120 KB, past the size limit
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    WriteBytes(folder / "old.bmp", old);
-    ::chmod((folder / "old.bmp").c_str(), 0606);  // unusual, and writable by the unprivileged
-    ::chmod(folder.path.c_str(), c.limit == Unprivileged ? 0555 : 0700);
+    SCOPED_TRACE(c.name.substr(0, 20) + " " + c.why);
+    if (c.folderMode == 0777 && ::geteuid() != 0) continue;  // no other user to be
+    const std::string kept = folder / (c.name == longName ? longName : "old.bmp");
+    WriteBytes(kept, old);
+    ::chmod(kept.c_str(), c.mode);
+    ::chmod(folder.path.c_str(), c.folderMode);
     const pid_t child = ::fork();
     if (child == 0) {
       const rlimit limit{50000, 50000};
       if (c.limit == FileSize) ::signal(SIGXFSZ, SIG_IGN), ::setrlimit(RLIMIT_FSIZE, &limit);
       if (c.limit == Unprivileged && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(99);
-      ::_exit(WriteImageBmp(0, (folder / c.name).c_str()));
+      std::string why;
+      const int written = WriteImageBmp(0, c.name.empty() ? "" : (folder / c.name).c_str(), &why);
+      ::_exit(written ? 1 : why == c.why ? 0 : (std::fprintf(stderr, "%s\n", why.c_str()), 2));
     }
     int status = 0;
     ::waitpid(child, &status, 0);
-    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, c.result);
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, *c.why ? 0 : 1);
     ::chmod(folder.path.c_str(), 0700);
-    const Bytes now = ReadBytes(folder / "old.bmp");
-    EXPECT_TRUE(c.result ? now.size() == 54 + 600 * 200 : now == old);
+    const Bytes now = ReadBytes(kept);
+    EXPECT_TRUE(*c.why ? now == old : now.size() == 54 + 600 * 200);
     struct stat st {};
-    EXPECT_TRUE(::stat((folder / "old.bmp").c_str(), &st) == 0 && (st.st_mode & 07777) == 0606);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path), {}), 2);  // the file and the link
+    EXPECT_TRUE(::stat(kept.c_str(), &st) == 0 && (st.st_mode & 07777) == c.mode && st.st_uid == ::geteuid());
+    std::filesystem::remove(folder / longName);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path), {}), 3);  // the file and the links
+  }
+}
+
+// SIGINT, SIGTERM or a size limit during a save: the handler a program installs removes the temporary
+// file before the process dies of the signal, and the old file stays.
+TEST_F(BmpWriterTest, AnInterruptedWriteLeavesNothingBeside) {
+  MakeImage(0, 200, 200);
+  for (const int signal : {SIGINT, SIGTERM, SIGXFSZ}) {
+    WriteBytes(folder / "old.bmp", {1, 2, 3});
+    const pid_t child = ::fork();
+    if (child == 0) {
+      const rlimit limit{50000, 50000}, noCore{0, 0};
+      ::signal(signal, RemovePartialWriteAndReraise);
+      if (signal == SIGXFSZ) ::setrlimit(RLIMIT_FSIZE, &limit), ::setrlimit(RLIMIT_CORE, &noCore);
+      else ::setenv("KILN_TEST_SIGNAL_ON_TEMP", std::to_string(signal).c_str(), 1);
+      ::_exit(WriteImageBmp(0, (folder / "old.bmp").c_str()));
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_EQ(WIFSIGNALED(status) ? WTERMSIG(status) : -1, signal);
+    EXPECT_EQ(ReadBytes(folder / "old.bmp"), Bytes({1, 2, 3}));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path), {}), 1);
   }
 }
 

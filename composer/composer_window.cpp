@@ -118,8 +118,8 @@ void SaveButtonImage(const std::string& defaultPath) {
   if (path.empty()) return;
   if (path.find('.') == std::string::npos) path += ".bmp";
   // The user must know when the caption did not reach the disk.
-  if (!WriteImageBmp(ButtonImage, path.c_str())) {
-    ShowMessage("Error", "Unable to save in specified format.", MessageOk | MessageIconError);
+  if (std::string why; !WriteImageBmp(ButtonImage, path.c_str(), &why)) {
+    ShowMessage("Error", "Unable to save in specified format.\n" + why, MessageOk | MessageIconError);
   }
 }
 

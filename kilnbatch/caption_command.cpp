@@ -69,6 +69,6 @@ int RunCaption(int argc, char** argv) {
     return Failure("the caption image would be wider than " + std::to_string(ImageMaxSide) + " pixels");
   }
   if (!ComposeButtonImage(size[0], size[1], codes)) return Failure("out of memory");
-  if (!WriteImageBmp(ButtonImage, out->c_str())) return Failure(*out + ": cannot write the file");
+  if (std::string why; !WriteImageBmp(ButtonImage, out->c_str(), &why)) return Failure(*out + ": " + why);
   return ExitDone;
 }

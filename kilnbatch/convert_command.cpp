@@ -40,8 +40,8 @@ int RunConvert(int argc, char** argv) {
   }
   PixelStore* copy = ImagePixels(ImageHandle(OutputImage));
   std::memcpy(copy->bytes.data(), loaded->bytes.data(), copy->bytes.size());
-  if (!WriteImageBmp(OutputImage, out)) {
-    std::fprintf(stderr, "kilnbatch: %s: cannot write the file\n", out);
+  if (!WriteImageBmp(OutputImage, out, &why)) {
+    std::fprintf(stderr, "kilnbatch convert: %s: %s\n", out, why.c_str());
     return ExitFailed;
   }
   return ExitDone;

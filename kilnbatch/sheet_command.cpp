@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <string>
 
@@ -104,16 +106,23 @@ int RunSheet(int argc, char** argv) {
     std::fputs("kilnbatch sheet: the character sheet would be too large for this font size\n", stderr);
     return ExitFailed;
   }
-  if (!WriteImageBmp(SheetImage, out->c_str())) {
-    std::fprintf(stderr, "kilnbatch sheet: %s: cannot write the file\n", out->c_str());
+  if (std::string why; !WriteImageBmp(SheetImage, out->c_str(), &why)) {
+    std::fprintf(stderr, "kilnbatch sheet: %s: %s\n", out->c_str(), why.c_str());
     return ExitFailed;
   }
   if (const auto preview = opts.Value("--preview")) {
-    if (!WriteImageBmp(PreviewImage, preview->c_str())) {
-      std::fprintf(stderr, "kilnbatch sheet: %s: cannot write the file\n", preview->c_str());
+    if (std::string why; !WriteImageBmp(PreviewImage, preview->c_str(), &why)) {
+      std::fprintf(stderr, "kilnbatch sheet: %s: %s\n", preview->c_str(), why.c_str());
       return ExitFailed;
     }
   }
-  std::printf("cell %d, sheet %dx%d\n", n, SheetColumns * n, SheetColumns * n);
+  // With an image on standard output, the report goes where it cannot mix with the image's bytes.
+  struct stat console {}, image {};
+  bool imageOnStdout = false;
+  for (const auto& path : {out, opts.Value("--preview")}) {
+    imageOnStdout |= path && ::fstat(1, &console) == 0 && ::stat(path->c_str(), &image) == 0 &&
+                     image.st_dev == console.st_dev && image.st_ino == console.st_ino;
+  }
+  std::fprintf(imageOnStdout ? stderr : stdout, "cell %d, sheet %dx%d\n", n, SheetColumns * n, SheetColumns * n);
   return ExitDone;
 }

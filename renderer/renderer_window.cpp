@@ -146,9 +146,10 @@ void SaveCharacterSheet() {
     std::string path = AskFileToSave("Save Image As", DefaultSheetPath(), "Bitmap (*.bmp)|*.bmp|Any (*.*)|*.*", 0);
     if (path.empty()) return;
     if (path.find('.') == std::string::npos) path += ".bmp";
-    if (WriteImageBmp(SheetImage, path.c_str())) return;
-    if (ShowMessage("Error", "Unable to save in specified format.", MessageRetryCancel | MessageIconExclamation) ==
-        AnswerCancel) {
+    std::string why;
+    if (WriteImageBmp(SheetImage, path.c_str(), &why)) return;
+    if (ShowMessage("Error", "Unable to save in specified format.\n" + why,
+                    MessageRetryCancel | MessageIconExclamation) == AnswerCancel) {
       return;
     }
   }

@@ -1,6 +1,6 @@
 // BMP decoding: the headers are read into a layout, every size in it is
-// checked against the bytes present, and only then is the picture allocated
-// and converted row by row into a 24-bit store.
+// checked against the file's size, and only then is the picture allocated and
+// its rows read and converted into a 24-bit store.
 #include "raster/bmp_decode.h"
 
 #include <algorithm>
@@ -8,6 +8,7 @@
 #include <bit>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -25,7 +26,13 @@ constexpr std::uint32_t CompressRle4 = 2;
 constexpr std::uint32_t CompressBitFields = 3;
 constexpr std::uint32_t CompressAlphaBitFields = 6;
 
-// Little-endian fields at absolute offsets. Bytes past the end read as zero,
+// Every header, the masks and a full colour table lie within this many bytes
+// of the start; a gap after them is never read.
+constexpr std::uint64_t HeadBytes = FileHeaderBytes + 124 + 256 * 4;
+// Rows other than 24-bit ones are read through a buffer of about this size.
+constexpr std::uint64_t ChunkBytes = 1 << 20;
+
+// Little-endian fields at offsets into the bytes held. Bytes past the end read as zero,
 // so a missing check can give a wrong value but never a read outside.
 struct LittleEndianBytes {
   const std::uint8_t* data;
@@ -156,13 +163,14 @@ Fault CheckMasks(const BmpLayout& layout) {
 }
 
 // The table lies between the headers and the pixel array. A count the file
-// leaves open (zero, or no field at all) is whatever fits there, up to 2^bits.
-Fault ReadTableLayout(const LittleEndianBytes& file, BmpLayout& layout) {
+// leaves open (zero, or no field at all) is whatever fits there. Only the
+// first 2^bits entries are used: a longer table, or one in a file of more
+// than 8 bits, is read past.
+Fault ReadTableLayout(const LittleEndianBytes& file, std::uint64_t fileSize, BmpLayout& layout) {
   const bool hasCountField = layout.kind == HeaderKind::Windows || layout.kind == HeaderKind::Os2Full;
   const std::uint64_t declared = hasCountField ? file.U32(46) : 0;
   layout.pixelsAt = file.U32(10);
-  if (declared > 256) return "too many colours in the table";
-  if (layout.pixelsAt > file.size) return "pixel data offset past the end of the file";
+  if (layout.pixelsAt > fileSize) return "pixel data offset past the end of the file";
   if (layout.pixelsAt < layout.tableAt) return "pixel data overlaps the header";
   const std::uint64_t room = (layout.pixelsAt - layout.tableAt) / layout.tableEntryBytes;
   if (declared > room) return "colour table past the pixel data";
@@ -172,7 +180,8 @@ Fault ReadTableLayout(const LittleEndianBytes& file, BmpLayout& layout) {
   return nullptr;
 }
 
-Fault ReadLayout(const LittleEndianBytes& file, BmpLayout& layout) {
+// `file` holds the first HeadBytes of the file, or all of a shorter one.
+Fault ReadLayout(const LittleEndianBytes& file, std::uint64_t fileSize, BmpLayout& layout) {
   if (!file.Holds(0, 2) || file.U8(0) != 'B' || file.U8(1) != 'M') return "not a BMP file";
   if (!file.Holds(0, FileHeaderBytes + 4)) return "file cut short";
   if (Fault f = ReadHeaderKind(file.U32(FileHeaderBytes), layout)) return f;
@@ -183,7 +192,7 @@ Fault ReadLayout(const LittleEndianBytes& file, BmpLayout& layout) {
   if (UsesMasks(layout)) {
     if (Fault f = CheckMasks(layout)) return f;
   }
-  return ReadTableLayout(file, layout);
+  return ReadTableLayout(file, fileSize, layout);
 }
 
 Palette ReadPalette(const LittleEndianBytes& file, const BmpLayout& layout) {
@@ -205,12 +214,14 @@ std::uint8_t* StoreRow(const BmpLayout& layout, PixelStore& out, std::int64_t r)
   return out.bytes.data() + static_cast<std::size_t>(row) * out.rowBytes;
 }
 
-void DecodeIndexed(const BmpLayout& layout, const Palette& palette, const std::uint8_t* rows, PixelStore& out) {
+// Both convert the file rows [first, end), held at `rows`.
+void DecodeIndexed(const BmpLayout& layout, const Palette& palette, const std::uint8_t* rows, std::int64_t first,
+                   std::int64_t end, PixelStore& out) {
   const std::uint64_t stride = FileRowBytes(layout);
   const unsigned bits = static_cast<unsigned>(layout.bits);
   const unsigned valueMask = (1u << bits) - 1;
-  for (std::int64_t r = 0; r < layout.height; ++r) {
-    const std::uint8_t* src = rows + static_cast<std::size_t>(r) * stride;
+  for (std::int64_t r = first; r < end; ++r) {
+    const std::uint8_t* src = rows + static_cast<std::size_t>(r - first) * stride;
     std::uint8_t* dst = StoreRow(layout, out, r);
     for (std::int64_t x = 0; x < layout.width; ++x) {
       // The leftmost pixel is in the high bits of its byte.
@@ -248,14 +259,19 @@ class ChannelScale {
   std::vector<std::uint8_t> table_;
 };
 
-void DecodeBitFields(const BmpLayout& layout, const std::uint8_t* rows, PixelStore& out) {
-  const ChannelScale red(layout.masks[0]);
-  const ChannelScale green(layout.masks[1]);
-  const ChannelScale blue(layout.masks[2]);
+struct ChannelScales {
+  explicit ChannelScales(const BmpLayout& layout)
+      : red(layout.masks[0]), green(layout.masks[1]), blue(layout.masks[2]) {}
+  ChannelScale red, green, blue;
+};
+
+void DecodeBitFields(const BmpLayout& layout, const ChannelScales& scales, const std::uint8_t* rows,
+                     std::int64_t first, std::int64_t end, PixelStore& out) {
+  const auto& [red, green, blue] = scales;
   const std::uint64_t stride = FileRowBytes(layout);
   const std::size_t bytesPerPixel = static_cast<std::size_t>(layout.bits / 8);
-  for (std::int64_t r = 0; r < layout.height; ++r) {
-    const std::uint8_t* src = rows + static_cast<std::size_t>(r) * stride;
+  for (std::int64_t r = first; r < end; ++r) {
+    const std::uint8_t* src = rows + static_cast<std::size_t>(r - first) * stride;
     std::uint8_t* dst = StoreRow(layout, out, r);
     for (std::int64_t x = 0; x < layout.width; ++x, src += bytesPerPixel, dst += 3) {
       std::uint32_t pixel = src[0] | static_cast<std::uint32_t>(src[1]) << 8;
@@ -269,35 +285,62 @@ void DecodeBitFields(const BmpLayout& layout, const std::uint8_t* rows, PixelSto
   }
 }
 
-// The file's rows are already the store's layout; only the padding, which
-// files may fill with anything, has to be cleared.
-void Decode24(const BmpLayout& layout, const std::uint8_t* rows, PixelStore& out) {
-  const std::uint64_t stride = FileRowBytes(layout);
+// The file's rows are already the store's layout, so they are read straight
+// into it: top-down ones are then put in order, and the padding, which files
+// may fill with anything, is cleared.
+Fault Read24(const BmpSource& file, const BmpLayout& layout, PixelStore& out) {
+  if (Fault f = file.read(layout.pixelsAt, out.bytes.data(), out.bytes.size())) return f;
+  const std::size_t rows = static_cast<std::size_t>(layout.height);
   const std::size_t pixelBytes = static_cast<std::size_t>(layout.width) * 3;
-  if (!layout.topDown && stride == out.rowBytes) {
-    std::memcpy(out.bytes.data(), rows, out.bytes.size());
-    if (pixelBytes == out.rowBytes) return;
-    for (std::size_t at = pixelBytes; at < out.bytes.size(); at += out.rowBytes) {
-      std::memset(out.bytes.data() + at, 0, out.rowBytes - pixelBytes);
+  for (std::size_t r = 0; layout.topDown && r < rows / 2; ++r) {
+    std::uint8_t* low = out.bytes.data() + r * out.rowBytes;
+    std::swap_ranges(low, low + pixelBytes, out.bytes.data() + (rows - 1 - r) * out.rowBytes);
+  }
+  if (pixelBytes == out.rowBytes) return nullptr;
+  for (std::size_t at = pixelBytes; at < out.bytes.size(); at += out.rowBytes) {
+    std::memset(out.bytes.data() + at, 0, out.rowBytes - pixelBytes);
+  }
+  return nullptr;
+}
+
+// Other uncompressed rows go through a buffer of a few rows at a time.
+Fault ReadRows(const BmpSource& file, const BmpLayout& layout, const Palette& palette, PixelStore& out) {
+  const std::uint64_t stride = FileRowBytes(layout);
+  const std::int64_t chunkRows = static_cast<std::int64_t>(std::max<std::uint64_t>(1, ChunkBytes / stride));
+  std::vector<std::uint8_t> rows(static_cast<std::size_t>(stride * std::min(chunkRows, layout.height)));
+  std::optional<ChannelScales> scales;  // masks of indexed files are zero
+  if (layout.bits > 8) scales.emplace(layout);
+  for (std::int64_t first = 0; first < layout.height; first += chunkRows) {
+    const std::int64_t end = std::min(first + chunkRows, layout.height);
+    const std::uint64_t at = layout.pixelsAt + static_cast<std::uint64_t>(first) * stride;
+    const auto bytes = static_cast<std::size_t>(static_cast<std::uint64_t>(end - first) * stride);
+    if (Fault f = file.read(at, rows.data(), bytes)) return f;
+    if (layout.bits <= 8) {
+      DecodeIndexed(layout, palette, rows.data(), first, end, out);
+    } else {
+      DecodeBitFields(layout, *scales, rows.data(), first, end, out);
     }
-    return;
   }
-  for (std::int64_t r = 0; r < layout.height; ++r) {
-    std::memcpy(StoreRow(layout, out, r), rows + static_cast<std::size_t>(r) * stride, pixelBytes);
-  }
+  return nullptr;
 }
 
 // RLE8 and RLE4: runs, literals, end of line, end of picture and deltas, from
-// the bottom row up. Pixels never reached stay black. The picture also ends
-// once an end of line closes its last row.
+// the bottom row up, in `file` (the bytes from the pixel offset on). Pixels
+// never reached stay black. The picture also ends once an end of line closes
+// its last row. Runs and literals are clipped at the row's end (writers pad
+// rows with a run past it); a delta past the right edge stops at the row's
+// end and one past the last row ends the picture.
 Fault DecodeRle(const LittleEndianBytes& file, const BmpLayout& layout, const Palette& palette, PixelStore& out) {
   const bool four = layout.compression == CompressRle4;
-  std::uint64_t at = layout.pixelsAt;
+  std::uint64_t at = 0;
   std::int64_t x = 0;
   std::int64_t y = 0;
-  auto put = [&](std::int64_t px, unsigned index) {
-    const std::size_t at = static_cast<std::size_t>(y) * out.rowBytes + static_cast<std::size_t>(px) * 3;
-    std::memcpy(out.bytes.data() + at, palette[index].data(), 3);
+  // Pixel i of a run of `count` from x, its index given by `index(i)`; x then follows the run.
+  auto put = [&](std::uint32_t count, auto index) {
+    const std::int64_t end = std::min<std::int64_t>(x + count, layout.width);
+    std::uint8_t* row = out.bytes.data() + static_cast<std::size_t>(y) * out.rowBytes;
+    for (std::uint32_t i = 0; x + i < end; ++i) std::memcpy(row + 3 * (x + i), palette[index(i)].data(), 3);
+    x = end;
   };
   while (y < layout.height) {
     if (!file.Holds(at, 2)) return "file cut short";
@@ -305,12 +348,7 @@ Fault DecodeRle(const LittleEndianBytes& file, const BmpLayout& layout, const Pa
     const std::uint32_t code = file.U8(at + 1);
     at += 2;
     if (count > 0) {
-      if (x + count > layout.width) return "RLE run past the end of a row";
-      for (std::uint32_t i = 0; i < count; ++i) {
-        const unsigned index = !four ? code : (i & 1) ? code & 15 : code >> 4;
-        put(x + i, index);
-      }
-      x += count;
+      put(count, [&](std::uint32_t i) { return !four ? code : (i & 1) ? code & 15 : code >> 4; });
       continue;
     }
     if (code == 0) {
@@ -321,37 +359,32 @@ Fault DecodeRle(const LittleEndianBytes& file, const BmpLayout& layout, const Pa
     if (code == 1) return nullptr;
     if (code == 2) {
       if (!file.Holds(at, 2)) return "file cut short";
-      const std::uint32_t dx = file.U8(at);
-      const std::uint32_t dy = file.U8(at + 1);
+      x = std::min<std::int64_t>(x + file.U8(at), layout.width);
+      y += file.U8(at + 1);
       at += 2;
-      if (x + dx > layout.width) return "RLE delta past the picture";
-      if (y + dy > layout.height) return "RLE delta past the picture";
-      x += dx;
-      y += dy;
       continue;
     }
     // A literal of `code` pixels, padded to an even number of bytes.
     const std::uint64_t bytes = four ? (code + 1) / 2 : code;
     if (!file.Holds(at, bytes)) return "file cut short";
-    if (x + code > layout.width) return "RLE run past the end of a row";
-    for (std::uint32_t i = 0; i < code; ++i) {
+    put(code, [&](std::uint32_t i) {
       const std::uint32_t byte = file.U8(at + (four ? i / 2 : i));
-      const unsigned index = !four ? byte : (i & 1) ? byte & 15 : byte >> 4;
-      put(x + i, index);
-    }
-    x += code;
+      return !four ? byte : (i & 1) ? byte & 15 : byte >> 4;
+    });
     at += bytes + (bytes & 1);
   }
   return nullptr;
 }
 
-Fault Decode(const LittleEndianBytes& file, DecodedBmp& out) {
+Fault Decode(const BmpSource& file, DecodedBmp& out) {
+  std::vector<std::uint8_t> head(static_cast<std::size_t>(std::min(file.size, HeadBytes)));
+  if (Fault f = file.read(0, head.data(), head.size())) return f;
   BmpLayout layout;
-  if (Fault f = ReadLayout(file, layout)) return f;
+  if (Fault f = ReadLayout(LittleEndianBytes{head.data(), head.size()}, file.size, layout)) return f;
   const bool rle = layout.compression == CompressRle8 || layout.compression == CompressRle4;
   // Sizes are below 2^15 and bits at most 32, so these products fit easily.
   const std::uint64_t fileBytes = FileRowBytes(layout) * static_cast<std::uint64_t>(layout.height);
-  if (!rle && !file.Holds(layout.pixelsAt, fileBytes)) return "file cut short";
+  if (!rle && fileBytes > file.size - layout.pixelsAt) return "file cut short";
 
   const int width = static_cast<int>(layout.width);
   const int height = static_cast<int>(layout.height);
@@ -367,22 +400,27 @@ Fault Decode(const LittleEndianBytes& file, DecodedBmp& out) {
   store.bytes.assign(static_cast<std::size_t>(storeBytes), 0);
   out.sourceBits = layout.bits;
 
-  const std::uint8_t* rows = file.data + layout.pixelsAt;
-  if (rle) return DecodeRle(file, layout, ReadPalette(file, layout), store);
-  if (layout.bits <= 8) {
-    DecodeIndexed(layout, ReadPalette(file, layout), rows, store);
-  } else if (layout.bits == 24) {
-    Decode24(layout, rows, store);
-  } else {
-    DecodeBitFields(layout, rows, store);
-  }
-  return nullptr;
+  const Palette palette = ReadPalette(LittleEndianBytes{head.data(), head.size()}, layout);
+  if (layout.bits == 24) return Read24(file, layout, store);
+  if (!rle) return ReadRows(file, layout, palette, store);
+  std::vector<std::uint8_t> codes(static_cast<std::size_t>(file.size - layout.pixelsAt));
+  if (Fault f = file.read(layout.pixelsAt, codes.data(), codes.size())) return f;
+  return DecodeRle(LittleEndianBytes{codes.data(), codes.size()}, layout, palette, store);
 }
 
 }  // namespace
 
-bool DecodeBmp(const std::uint8_t* data, std::size_t size, DecodedBmp& out, const char** reason) {
-  const Fault fault = Decode(LittleEndianBytes{data, size}, out);
+bool DecodeBmp(const BmpSource& file, DecodedBmp& out, const char** reason) {
+  const Fault fault = Decode(file, out);
   if (fault != nullptr && reason != nullptr) *reason = fault;
   return fault == nullptr;
+}
+
+bool DecodeBmp(const std::uint8_t* data, std::size_t size, DecodedBmp& out, const char** reason) {
+  const BmpSource source{size, [data, size](std::uint64_t at, std::uint8_t* to, std::size_t count) -> Fault {
+                           if (at > size || count > size - at) return "file cut short";
+                           if (count > 0) std::memcpy(to, data + at, count);
+                           return nullptr;
+                         }};
+  return DecodeBmp(source, out, reason);
 }

@@ -1,5 +1,4 @@
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,55 +9,64 @@
 #include "raster/bmp_decode.h"
 #include "raster/bmp_file.h"
 
+void (*ReadImageFileOpenedHook)() = nullptr;
+
 namespace {
 
 // The largest picture allowed at 32 bits, plus room for headers, a colour
 // table and a gap before the pixels; anything longer is not a sheet.
 constexpr std::uint64_t BmpMaxFileBytes = BmpMaxPixels * 4 + 16 * 1024 * 1024;
 
-// A file's bytes, mapped read-only: no copy of a large sheet before decoding
-// (reading into fresh memory costs twice the time of the decode itself).
-class MappedFile {
+// A regular file read with pread(): a file cut short while it is read is a
+// failed read, where a mapping of it would end the process with SIGBUS.
+class InputFile {
  public:
-  MappedFile() = default;
-  ~MappedFile() {
-    if (data_ && size_ > 0) ::munmap(data_, size_);
+  InputFile() = default;
+  ~InputFile() {
+    if (fd_ >= 0) ::close(fd_);
   }
-  MappedFile(const MappedFile&) = delete;
-  MappedFile& operator=(const MappedFile&) = delete;
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
 
+  // Opened without blocking, so that a FIFO with no writer is refused at once
+  // rather than waited on, as is anything else that is not a regular file.
   bool Open(const char* path, std::string* why) {
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return Fail(why, errno == ENOENT ? "no such file" : "cannot open the file");
+    fd_ = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd_ < 0) return Fail(why, errno == ENOENT ? "no such file" : "cannot open the file");
     struct stat st {};
-    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    if (!regular || static_cast<std::uint64_t>(st.st_size) > BmpMaxFileBytes) {
-      ::close(fd);
-      return Fail(why, regular ? "file too large" : "not a regular file");
-    }
-    size_ = static_cast<std::size_t>(st.st_size);
-    if (size_ > 0) {
-      void* mapped = ::mmap(nullptr, size_, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
-      if (mapped == MAP_FAILED) {
-        ::close(fd);
-        size_ = 0;
-        return Fail(why, "cannot read the file");
-      }
-      data_ = mapped;
-    }
-    ::close(fd);
+    if (::fstat(fd_, &st) != 0) return Fail(why, "cannot read the file");
+    if (S_ISDIR(st.st_mode)) return Fail(why, "is a folder");
+    if (!S_ISREG(st.st_mode)) return Fail(why, "not a regular file");
+    if (static_cast<std::uint64_t>(st.st_size) > BmpMaxFileBytes) return Fail(why, "file too large");
+    const int flags = ::fcntl(fd_, F_GETFL);
+    if (flags < 0 || ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) != 0) return Fail(why, "cannot read the file");
+    size_ = static_cast<std::uint64_t>(st.st_size);
+    if (ReadImageFileOpenedHook) ReadImageFileOpenedHook();
     return true;
   }
-  const std::uint8_t* data() const { return static_cast<const std::uint8_t*>(data_); }
-  std::size_t size() const { return size_; }
+
+  BmpSource Source() const {
+    return {size_, [fd = fd_](std::uint64_t at, std::uint8_t* to, std::size_t count) -> const char* {
+              while (count > 0) {
+                const ssize_t got = ::pread(fd, to, count, static_cast<off_t>(at));
+                if (got < 0 && errno == EINTR) continue;
+                if (got < 0) return "cannot read the file";
+                if (got == 0) return "file cut short";
+                to += got;
+                at += static_cast<std::uint64_t>(got);
+                count -= static_cast<std::size_t>(got);
+              }
+              return nullptr;
+            }};
+  }
 
  private:
   static bool Fail(std::string* why, const char* reason) {
     if (why) *why = reason;
     return false;
   }
-  void* data_ = nullptr;
-  std::size_t size_ = 0;
+  int fd_ = -1;
+  std::uint64_t size_ = 0;
 };
 
 }  // namespace
@@ -69,14 +77,14 @@ ImageHandleValue ReadImageFile(int number, const char* path, std::string* why) {
     if (why) *why = "no file name";
     return 0;
   }
-  MappedFile file;
+  InputFile file;
   if (!file.Open(path, why)) return 0;
 
   DecodedBmp decoded;
   const char* reason = nullptr;
   bool decodedOk = false;
   try {
-    decodedOk = DecodeBmp(file.data(), file.size(), decoded, &reason);
+    decodedOk = DecodeBmp(file.Source(), decoded, &reason);
   } catch (const std::bad_alloc&) {
     reason = "out of memory";
   }

@@ -62,7 +62,7 @@ TEST_F(ComposerWindowTest, AFailedSaveIsReported) {
     Answer(modal, blocked);
   });
   HandleComposerEvent(ControlEvent, SaveButton, 0);
-  EXPECT_EQ(text, QStringLiteral("Unable to save in specified format."));
+  EXPECT_EQ(text, QStringLiteral("Unable to save in specified format.\nIs a folder"));  // the cause below
   EXPECT_EQ(icon, QMessageBox::Critical);
 }
 

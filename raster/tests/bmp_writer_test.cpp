@@ -88,26 +88,4 @@ TEST_F(BmpWriterTest, AFileIsReplacedWholeOrKeptAsItWas) {
   }
 }
 
-// SIGINT, SIGTERM or a size limit during a save: the handler a program installs removes the temporary
-// file before the process dies of the signal, and the old file stays.
-TEST_F(BmpWriterTest, AnInterruptedWriteLeavesNothingBeside) {
-  MakeImage(0, 200, 200);
-  for (const int signal : {SIGINT, SIGTERM, SIGXFSZ}) {
-    WriteBytes(folder / "old.bmp", {1, 2, 3});
-    const pid_t child = ::fork();
-    if (child == 0) {
-      const rlimit limit{50000, 50000}, noCore{0, 0};
-      ::signal(signal, RemovePartialWriteAndReraise);
-      if (signal == SIGXFSZ) ::setrlimit(RLIMIT_FSIZE, &limit), ::setrlimit(RLIMIT_CORE, &noCore);
-      else ::setenv("KILN_TEST_SIGNAL_ON_TEMP", std::to_string(signal).c_str(), 1);
-      ::_exit(WriteImageBmp(0, (folder / "old.bmp").c_str()));
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    EXPECT_EQ(WIFSIGNALED(status) ? WTERMSIG(status) : -1, signal);
-    EXPECT_EQ(ReadBytes(folder / "old.bmp"), Bytes({1, 2, 3}));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path), {}), 1);
-  }
-}
-
 }  // namespace

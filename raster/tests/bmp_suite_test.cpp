@@ -48,11 +48,11 @@ const struct { const char* reference; std::vector<std::string> files; } Decision
            "g/rgb16", "g/rgb16-565", "g/rgb24", "q/pal1p1", "q/pal2", "q/pal2color", "q/rgb16-231", "q/rgb16-3103",
            "q/rgb32-7187", "q/rgba16-1924", "q/rgba16-4444", "q/rgba16-5551", "q/rgba32-1010102", "q/rgba32-61754",
            "q/rgba32-81284"}},
-    // Size, planes and resolution fields are ignored; so are reserved and profile fields. OS/2
-    // headers of 16 and 64 bytes are read; a core header's table is what fits before the pixels.
+    // Size, planes and resolution fields are ignored; so are reserved and profile fields, and colour
+    // table entries past 256 or in files of more than 8 bits. OS/2 headers of 16 and 64 bytes are
+    // read; a core header's table is what fits before the pixels.
     {"pal1", {"g/pal1wb", "b/badbitssize", "b/baddens1", "b/baddens2", "b/badfilesize", "b/badplanes"}},
     {"pal4", {"g/pal4rle"}}, {"pal8nonsquare-e", {"g/pal8nonsquare"}}, {"rgb16-565", {"g/rgb16-565pal"}},
-    // A table longer than 256 entries gives its first 256; one in a file of more than 8 bits is unused.
     {"pal8", {"g/pal8-0", "g/pal8rle", "g/pal8topdown", "g/pal8os2", "g/pal8v4", "g/pal8v5", "q/pal8offs",
               "q/pal8os2-hs", "q/pal8os2-sz", "q/pal8os2sp", "q/pal8os2v2-16", "q/pal8os2v2-40sz", "q/pal8os2v2-sz",
               "q/pal8os2v2", "q/pal8oversizepal"}},
@@ -61,9 +61,8 @@ const struct { const char* reference; std::vector<std::string> files; } Decision
                "q/rgb32fakealpha", "q/rgb32h52", "q/rgb24largepal"}},
     {"rgb16", {"g/rgb16bfdef", "q/rgb16faketrns"}},
     {"rgba32", {"q/rgba32-1", "q/rgba32-2", "q/rgba32abf", "q/rgba32h56"}},
-    // Indexes past a short table are black, as are pixels that RLE runs never reach. RLE runs past a
-    // row's end are clipped; deltas stop at the right edge and end the picture past the top. Files
-    // with no reference ("") are only decoded, which the sanitizer build checks for bad reads or writes.
+    // Indexes past a short table are black, as are pixels RLE never reaches; RLE runs and deltas past
+    // the picture are clipped. Files with no reference ("") are decoded, under the sanitizers too.
     {"", {"b/pal8badindex", "b/badrle", "b/badrle4", "b/badrle4bis", "b/badrle4ter", "b/badrlebis", "b/badrleter"}},
     {"*-b", {"q/pal4rlecut", "q/pal4rletrns", "q/pal8rlecut", "q/pal8rletrns"}},
     // Refused: OS/2 Huffman and 24-bit RLE, JPEG, PNG; 64 or absurd bits per pixel; a colour table

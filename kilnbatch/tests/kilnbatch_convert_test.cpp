@@ -39,21 +39,24 @@ TEST(KilnbatchConvert, ARefusedFileExitsWithOneAndUsageErrorsWithTwo) {
 }
 
 // Standard output is written at its offset, a FIFO through; with the sheet on standard output its
-// report goes to standard error. SIGTERM, SIGINT or a size limit once the temporary file exists kill
-// the program as before, with the old file kept and nothing left beside it.
+// report goes to standard error. A refused file is named with the cause. SIGTERM, SIGINT or a size
+// limit once the temporary file exists kill the program as before, the old file kept, nothing beside.
 TEST(KilnbatchConvert, OutputsThatAreNoFileAreWrittenThroughAndInterruptedSavesLeaveNothing) {
   TempFolder folder;
   MakeImage(0, 200, 200);  // 120 KB, past the size limit
   ASSERT_EQ(WriteImageBmp(0, (folder / "in.bmp").c_str()), 1);
-  const std::string k = Quote(KILNBATCH_PATH) + " ", failed = "echo old >log; ulimit -c 0; ";
+  const std::string k = Quote(KILNBATCH_PATH) + " ", failed = "rm -f log; echo old >log; ulimit -c 0; ";
   const struct { std::string command, before, after; bool image; } cases[] = {
       {"(echo a; " + k + "convert in.bmp /dev/stdout; echo b) >log", "a\n", "b\n", true},
       {"(echo a; " + k + "convert in.bmp -; echo b) >log", "a\n", "b\n", true},
       {"mkfifo f; timeout 20 cat f >log & " + k + "convert in.bmp f; wait; test -p f", "", "", true},
-      {k + "sheet --size 6 -o in.bmp >/dev/null; " + k + "sheet --size 6 -o - >log 2>err; grep -q cell err", "", "", true},
+      {failed + "chmod 444 log; " + k + "convert in.bmp log 2>e; grep -qx 'kilnbatch convert: log: Read-only file' e",
+       "old\n", "", false},
       {failed + "KILN_TEST_SIGNAL_ON_TEMP=15 " + k + "convert in.bmp log; test $? = 143", "old\n", "", false},
       {failed + "KILN_TEST_SIGNAL_ON_TEMP=2 " + k + "convert in.bmp log; test $? = 130", "old\n", "", false},
-      {failed + "ulimit -f 50; " + k + "convert in.bmp log; test $? -gt 128", "old\n", "", false}};
+      {failed + "ulimit -f 50; " + k + "convert in.bmp log; test $? -gt 128", "old\n", "", false},
+      {k + "sheet --size 6 -o in.bmp >/dev/null; " + k + "sheet --size 6 -o - >log 2>err; grep -q cell err", "", "",
+       true}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.command);
     EXPECT_EQ(std::system(("cd " + Quote(folder.path) + " && (" + c.command + ") 2>/dev/null").c_str()), 0);
@@ -61,7 +64,9 @@ TEST(KilnbatchConvert, OutputsThatAreNoFileAreWrittenThroughAndInterruptedSavesL
     if (c.image) expected.insert(expected.end(), in.begin(), in.end());
     expected.insert(expected.end(), c.after.begin(), c.after.end());
     EXPECT_EQ(ReadBytes(folder / "log"), expected);
-    for (const auto& e : std::filesystem::directory_iterator(folder.path)) EXPECT_NE(e.path().filename().string()[0], '.');
+    for (const auto& e : std::filesystem::directory_iterator(folder.path)) {
+      EXPECT_NE(e.path().filename().string()[0], '.') << e.path();  // no temporary file left
+    }
   }
   ShutdownImages();
 }

@@ -103,8 +103,6 @@ void ChangeSheet() {
 std::string DefaultComposerPath() { return DefaultSaveFolder(ProgramFilePath()) + "*.bmp"; }
 
 void Recompose() {
-  // A sheet narrower than 50 pixels has no cell size to cut with.
-  if (DefaultCellSize() < MinCellSize) return;
   const int w = static_cast<int>(ControlValue(WidthSpin));
   const int h = static_cast<int>(ControlValue(HeightSpin));
   if (ComposeButtonImage(w, h, Utf8ToWindows1252(ControlText(CaptionField)))) {

@@ -57,8 +57,6 @@ int RunCaption(int argc, char** argv) {
       const auto parsed = ParseInt(*v, MinCellSize, maxSize);
       if (!parsed) return UsageError(std::string(names[i]) + " must be 1 to " + std::to_string(maxSize) + " for this sheet");
       size[i] = *parsed;
-    } else if (size[i] < MinCellSize) {
-      return Failure(*sheet + ": the sheet is too narrow for a default cell size (under 50 pixels wide)");
     }
   }
 

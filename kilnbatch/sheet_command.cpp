@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <tuple>
 
 #include "kilnbatch/commands.h"
 #include "kilnbatch/options.h"
@@ -12,6 +13,7 @@
 #include "core/fonts.h"
 #include "core/sheet_format.h"
 #include "core/text_codes.h"
+#include "platform/font_handles.h"
 
 namespace {
 
@@ -94,6 +96,15 @@ int RunSheet(int argc, char** argv) {
   s.styleBits = (opts.Has("--bold") ? FontBold : 0) | (opts.Has("--italic") ? FontItalic : 0) |
                 (opts.Has("--underline") ? FontUnderline : 0) | (opts.Has("--strikeout") ? FontStrikeOut : 0);
 
+  // Under one pixel a font cannot be made at all: that is the sizes' fault,
+  // not a sheet too large.
+  for (const auto& [name, points, used] : {std::tuple{"--size", s.fontSize, true}, {"--shadow-size", s.shadowSize, shadowOn}}) {
+    if (used && PointsToPixels(points, dpi) < 1) {
+      return UsageError(std::string(name) + " " + std::to_string(points) + " at --dpi " + std::to_string(dpi) +
+                        " is under one pixel high");
+    }
+  }
+
   Images released;
   SetFontResolution(dpi);
   rendererSettings = s;
@@ -106,15 +117,20 @@ int RunSheet(int argc, char** argv) {
     std::fputs("kilnbatch sheet: the character sheet would be too large for this font size\n", stderr);
     return ExitFailed;
   }
-  if (std::string why; !WriteImageBmp(SheetImage, out->c_str(), &why)) {
-    std::fprintf(stderr, "kilnbatch sheet: %s: %s\n", out->c_str(), why.c_str());
-    return ExitFailed;
+  if (const PlatformFont* face = FontOfHandle(FontHandle(FaceFont)); face && face->IsFallback()) {
+    std::fprintf(stderr, "kilnbatch sheet: warning: no face \"%s\" here; drawn with \"%s\"\n", s.fontName.c_str(),
+                 face->FamilyName().c_str());
   }
+  // The preview first: when it cannot be written, the sheet is left as it was.
   if (const auto preview = opts.Value("--preview")) {
     if (std::string why; !WriteImageBmp(PreviewImage, preview->c_str(), &why)) {
       std::fprintf(stderr, "kilnbatch sheet: %s: %s\n", preview->c_str(), why.c_str());
       return ExitFailed;
     }
+  }
+  if (std::string why; !WriteImageBmp(SheetImage, out->c_str(), &why)) {
+    std::fprintf(stderr, "kilnbatch sheet: %s: %s\n", out->c_str(), why.c_str());
+    return ExitFailed;
   }
   // With an image on standard output, the report goes where it cannot mix with the image's bytes.
   struct stat console {}, image {};

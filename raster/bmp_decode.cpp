@@ -29,7 +29,7 @@ constexpr std::uint32_t CompressAlphaBitFields = 6;
 // Every header, the masks and a full colour table lie within this many bytes
 // of the start; a gap after them is never read.
 constexpr std::uint64_t HeadBytes = FileHeaderBytes + 124 + 256 * 4;
-// Rows other than 24-bit ones are read through a buffer of about this size.
+// Pixel rows are read in pieces of about this size.
 constexpr std::uint64_t ChunkBytes = 1 << 20;
 
 // Little-endian fields at offsets into the bytes held. Bytes past the end read as zero,
@@ -286,11 +286,18 @@ void DecodeBitFields(const BmpLayout& layout, const ChannelScales& scales, const
 }
 
 // The file's rows are already the store's layout, so they are read straight
-// into it: top-down ones are then put in order, and the padding, which files
-// may fill with anything, is cleared.
+// into it, a chunk at a time as it grows (a chunk is read over while its zeros
+// are still in the cache): top-down rows are then put in order, and the
+// padding, which files may fill with anything, is cleared.
 Fault Read24(const BmpSource& file, const BmpLayout& layout, PixelStore& out) {
-  if (Fault f = file.read(layout.pixelsAt, out.bytes.data(), out.bytes.size())) return f;
   const std::size_t rows = static_cast<std::size_t>(layout.height);
+  const std::size_t size = out.rowBytes * rows;
+  out.bytes.clear();
+  out.bytes.reserve(size);
+  for (std::size_t at = 0; at < size; at += ChunkBytes) {
+    out.bytes.resize(std::min<std::size_t>(at + ChunkBytes, size));
+    if (Fault f = file.read(layout.pixelsAt + at, out.bytes.data() + at, out.bytes.size() - at)) return f;
+  }
   const std::size_t pixelBytes = static_cast<std::size_t>(layout.width) * 3;
   for (std::size_t r = 0; layout.topDown && r < rows / 2; ++r) {
     std::uint8_t* low = out.bytes.data() + r * out.rowBytes;
@@ -397,11 +404,11 @@ Fault Decode(const BmpSource& file, DecodedBmp& out) {
   store.height = height;
   store.bitsPerPixel = 24;
   store.rowBytes = static_cast<std::size_t>(rowBytes);
-  store.bytes.assign(static_cast<std::size_t>(storeBytes), 0);
   out.sourceBits = layout.bits;
+  if (layout.bits == 24) return Read24(file, layout, store);
+  store.bytes.assign(static_cast<std::size_t>(storeBytes), 0);
 
   const Palette palette = ReadPalette(LittleEndianBytes{head.data(), head.size()}, layout);
-  if (layout.bits == 24) return Read24(file, layout, store);
   if (!rle) return ReadRows(file, layout, palette, store);
   std::vector<std::uint8_t> codes(static_cast<std::size_t>(file.size - layout.pixelsAt));
   if (Fault f = file.read(layout.pixelsAt, codes.data(), codes.size())) return f;

@@ -18,7 +18,7 @@ struct DecodedBmp {
 // A file of `size` bytes that the decoder reads in a few pieces: `read` fills
 // `to` with the `count` bytes at offset `at` and returns null, or returns a
 // short static reason. Pixel rows of 24-bit files are read straight into the
-// picture, other forms through a small buffer.
+// picture, other uncompressed rows through a small buffer, RLE codes whole.
 struct BmpSource {
   std::uint64_t size = 0;
   std::function<const char*(std::uint64_t at, std::uint8_t* to, std::size_t count)> read;

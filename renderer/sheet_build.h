@@ -1,7 +1,8 @@
 // Building the character sheet (its layout is in core/sheet_format.h) with
-// cells of N = the cell measure + 4 pixels.
+// cells of N = the cell measure + 4 pixels, or cells fitted to the glyphs.
 #pragma once
 
+#include <optional>
 #include <string_view>
 
 #include "core/sheet_format.h"
@@ -10,4 +11,20 @@
 // way). Returns the cell size N, or 0 when the sheet cannot be made (the
 // fonts cannot be had, or 10 x N is too large for an image); an earlier sheet
 // is then left as it was.
-int BuildCharacterSheet(bool shadowOn, int count, std::string_view testText);
+// With `fitPadding`, the cells are those of FittedSheetLayout.
+int BuildCharacterSheet(bool shadowOn, int count, std::string_view testText,
+                        std::optional<int> fitPadding = std::nullopt);
+
+// The cell pitch N and where each face's origin lies in its cell.
+struct SheetLayout {
+  int pitch = 0;
+  int originX = SheetFaceInset;
+  int originY = 0;
+};
+
+// The smallest cells that hold the whole drawing of every code of the sheet
+// (its shadow copies, when `shadowOn`, and its face, in the fonts made now)
+// with `padding` pixels of background on every side. The origin stays at
+// (SheetFaceInset, 0) unless ink reaches further left or up. Pitch 0 when a
+// font is missing.
+SheetLayout FittedSheetLayout(bool shadowOn, int count, int padding);

@@ -21,6 +21,7 @@ constexpr const char* SheetUsage =
     "usage: kilnbatch sheet -o OUT.bmp [--font NAME] [--size PT] [--bold] [--italic]\n"
     "         [--underline] [--strikeout] [--colour RRGGBB] [--background RRGGBB]\n"
     "         [--shadow] [--shadow-size PT] [--shadow-colour RRGGBB] [--offset X,Y]\n"
+    "         [--fit [--padding P]]\n"
     "         [--count C] [--preview PREVIEW.bmp] [--test TEXT] [--dpi N]\n";
 
 const std::vector<OptionSpec> SheetOptions = {
@@ -28,6 +29,7 @@ const std::vector<OptionSpec> SheetOptions = {
     {"--italic", false},   {"--underline", false},  {"--strikeout", false},   {"--colour", true},
     {"--background", true}, {"--shadow", false},    {"--shadow-size", true},  {"--shadow-colour", true},
     {"--offset", true},    {"--count", true},       {"--preview", true},      {"--test", true},
+    {"--fit", false},      {"--padding", true},
     {"--dpi", true},
 };
 
@@ -57,6 +59,7 @@ int RunSheet(int argc, char** argv) {
   int count = MinShadowCount;
   std::string test = "A";
   int dpi = DefaultFontResolution;
+  int padding = 1;  // pixels of background around the drawing in a fitted cell
 
   auto number = [&](const char* name, int lo, int hi, int& into) {
     const auto v = opts.Value(name);
@@ -80,6 +83,8 @@ int RunSheet(int argc, char** argv) {
   }
   if (!number("--count", MinShadowCount, MaxShadowCount, count)) return UsageError("--count must be 1 to 10");
   if (!number("--dpi", 1, 1200, dpi)) return UsageError("--dpi must be 1 to 1200");
+  if (!number("--padding", 0, 100, padding)) return UsageError("--padding must be 0 to 100 pixels");
+  if (opts.Has("--padding") && !opts.Has("--fit")) return UsageError("--padding needs --fit");
   if (!colour("--colour", s.textColour)) return UsageError("--colour must be six hex digits, RRGGBB");
   if (!colour("--background", s.backgroundColour)) return UsageError("--background must be six hex digits, RRGGBB");
   if (!colour("--shadow-colour", s.shadowColour)) {
@@ -112,7 +117,7 @@ int RunSheet(int argc, char** argv) {
     std::fputs("kilnbatch sheet: out of memory\n", stderr);
     return ExitFailed;
   }
-  const int n = BuildCharacterSheet(shadowOn, count, test);
+  const int n = BuildCharacterSheet(shadowOn, count, test, opts.Has("--fit") ? std::optional(padding) : std::nullopt);
   if (!n) {
     std::fputs("kilnbatch sheet: the character sheet would be too large for this font size\n", stderr);
     return ExitFailed;

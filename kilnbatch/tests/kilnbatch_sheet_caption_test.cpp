@@ -98,6 +98,7 @@ TEST_F(KilnbatchSheetCaption, ValuesOutsideTheControlsRangesAreUsageErrorsNaming
       {"--size 401", "--size"},   {"--shadow-size 0", "--shadow-size"}, {"--count 11", "--count"},
       {"--offset 21,0", "--offset"}, {"--colour 12345", "--colour"},  {"--frobnicate", "--frobnicate"},
       {"--dpi 0", "--dpi"},       {"--dpi 1", "--size 8 at --dpi 1 is under one pixel"},
+      {"--padding 2", "--padding needs --fit"}, {"--fit --padding 101", "--padding must be 0 to 100"},
   };
   for (const Case& c : cases) {
     const Outcome run = Kilnbatch("sheet -o " + Quote(out) + " " + c.args, folder);

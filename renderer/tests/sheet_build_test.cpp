@@ -94,12 +94,11 @@ TEST_F(SheetBuildTest, EveryCodeIsDrawnInItsCellWithItsShadowBlock) {
   }
 }
 
-// Each glyph of a fitted sheet drawn alone equals it within its cell less the padding, background elsewhere.
-TEST_F(SheetBuildTest, FittedCellsHoldEveryGlyphsWholeDrawingWithItsPadding) {
+TEST_F(SheetBuildTest, FittedSheetGlyphDrawnAloneEqualsItInItsCellLessPaddingAndIsBackgroundElsewhere) {
   struct Case { int style, size, shadowSize, x, y, count, padding; };
-  for (const Case& c : {Case{FontItalic | FontUnderline, 8, 12, 20, 0, 1, 1}, {FontItalic, 12, 12, -9, -6, 4, 0},
+  for (RendererSettings& s = rendererSettings;
+       const Case& c : {Case{FontItalic | FontUnderline, 8, 12, 20, 0, 1, 1}, {FontItalic, 12, 12, -9, -6, 4, 0},
                         {FontStrikeOut, 10, 30, -5, -3, 2, 3}}) {
-    RendererSettings& s = rendererSettings;
     s.styleBits = c.style, s.fontSize = c.size, s.shadowSize = c.shadowSize, s.shadowOffsetX = c.x, s.shadowOffsetY = c.y;
     s.shadowColour = 0xFF8000, s.backgroundColour = 0x201000;
     const int n = BuildCharacterSheet(true, c.count, "A", c.padding), side = 10 * n;
@@ -112,7 +111,7 @@ TEST_F(SheetBuildTest, FittedCellsHoldEveryGlyphsWholeDrawingWithItsPadding) {
         DrawLayeredGlyph(glyph, cx + fit.originX, cy + fit.originY, true, c.count);
       });
       for (std::size_t at = 0; at < alone.size(); ++at) {
-        const int x = static_cast<int>(at % sheet.rowBytes / 3) - cx, y = side - 1 - static_cast<int>(at / sheet.rowBytes) - cy;
+        const int x = static_cast<int>(at % sheet.rowBytes) / 3 - cx, y = side - 1 - static_cast<int>(at / sheet.rowBytes) - cy;
         const bool inside = std::min(x, y) >= c.padding && std::max(x, y) < n - c.padding;
         ASSERT_EQ(alone[at], (inside ? sheet.bytes : blank)[at]) << "code " << code << " at " << x << "," << y;
       }

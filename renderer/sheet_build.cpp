@@ -54,12 +54,15 @@ SheetLayout FittedSheetLayout(bool shadowOn, int count, int padding) {
   if (!face || (shadowOn && !shadow)) return {};
   const int faceOverhang = ItalicOverhang(FontHandle(FaceFont));
   const int shadowOverhang = shadow ? ItalicOverhang(FontHandle(ShadowFont)) : 0;
-  InkBox reach{0, 0, 0, 0};  // the origin itself, so that L, U, R and D are never negative
+  // L, U, R and D are signed: ink that starts right of or below the origin
+  // leaves the origin at (4, 0), where readers of the grid expect it.
+  InkBox reach;
   for (char32_t code = SheetFirstCode; code <= SheetLastCode; ++code) {
     reach.Add(InkOf(*face, faceOverhang, code));
     // The count x count copies together cover the glyph moved by X + 1 .. X + count, Y + 1 .. Y + count.
     if (shadow) reach.Add(InkOf(*shadow, shadowOverhang, code), s.shadowOffsetX + 1, s.shadowOffsetY + 1, count - 1);
   }
+  if (reach.x0 >= reach.x1) reach = {0, 0, 0, 0};  // no ink at all
   const int ox = std::max(SheetFaceInset, padding - reach.x0), oy = std::max(0, padding - reach.y0);
   return {std::max(ox + reach.x1 + padding, oy + reach.y1 + padding), ox, oy};
 }

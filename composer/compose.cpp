@@ -19,14 +19,14 @@ std::string_view TrimCaption(std::string_view caption) {
   return caption.substr(first, caption.find_last_not_of(' ') - first + 1);
 }
 
-int ComposeButtonImage(int w, int h, std::string_view caption) {
+int ComposeButtonImage(int w, int h, std::string_view caption, bool withAlpha) {
   const int p = SheetCellPitch();
   const std::string_view text = TrimCaption(caption);
   const long long length = static_cast<long long>(text.size());
   // Checked before the old button image is released, so the preview never
   // points at an image that is gone.
   if (length == 0 || w < MinCellSize || h < MinCellSize || h > ImageMaxSide || length * w > ImageMaxSide) return 0;
-  if (!MakeImage(ButtonImage, static_cast<int>(length * w), h)) return 0;
+  if (!MakeImageWithDepth(ButtonImage, static_cast<int>(length * w), h, withAlpha ? 32 | ImageClearAlpha : 24)) return 0;
   if (!BeginDraw(ImageSurface(ButtonImage))) return 1;  // all black, as made
 
   for (std::size_t i = 0; i < text.size(); ++i) {

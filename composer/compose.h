@@ -23,8 +23,10 @@ int MaxCellSize();
 // `caption` (single-byte codes) without the spaces (code 32 only) at its ends.
 std::string_view TrimCaption(std::string_view caption);
 
-// Makes the button image of `caption` at W x H from the sheet. Returns 1 when
+// Makes the button image of `caption` at W x H from the sheet, at 32 bits
+// with alpha (what lies outside the sheet transparent) when `withAlpha`, else
+// at 24 bits. Returns 1 when
 // it made a new one; 0, with every image as it was, when the trimmed caption
 // is empty, W or H is below 1, or the image would be larger than an image can
 // be.
-int ComposeButtonImage(int w, int h, std::string_view caption);
+int ComposeButtonImage(int w, int h, std::string_view caption, bool withAlpha = false);

@@ -81,8 +81,8 @@ void ShowLoadedSheet(const std::string& path) {
 // Reads `path` into the sheet's place; the sheet in use stays when it fails.
 bool LoadSheet(const std::string& path) {
   if (!ReadImageFile(IncomingSheet, path.c_str())) return false;
-  const bool moved = CopyImageArea(IncomingSheet, SheetImageNumber, 0, 0, ImagePixelWidth(IncomingSheet),
-                                   FindImageRecord(IncomingSheet)->height) != 0;
+  // A sheet with alpha is shown and composed over black.
+  const bool moved = FlattenImage(IncomingSheet, SheetImageNumber) != 0;
   DropImage(IncomingSheet);
   return moved;
 }
@@ -116,7 +116,7 @@ void SaveButtonImage(const std::string& defaultPath) {
   if (path.empty()) return;
   if (path.find('.') == std::string::npos) path += ".bmp";
   // The user must know when the caption did not reach the disk.
-  if (std::string why; !WriteImageBmp(ButtonImage, path.c_str(), &why)) {
+  if (std::string why; !SaveImage(ButtonImage, path.c_str(), ImageFormatForName(path), 7, &why)) {
     ShowMessage("Error", "Unable to save in specified format.\n" + why, MessageOk | MessageIconError);
   }
 }

@@ -11,10 +11,11 @@
 namespace {
 
 constexpr const char* CaptionUsage =
-    "usage: kilnbatch caption --sheet SHEET.bmp --text TEXT -o OUT.bmp [--width W] [--height H]\n";
+    "usage: kilnbatch caption --sheet SHEET.bmp --text TEXT -o OUT.bmp [--width W] [--height H]\n"
+    "         [--format png|bmp]\n";
 
 const std::vector<OptionSpec> CaptionOptions = {
-    {"--sheet", true}, {"--text", true}, {"-o", true}, {"--width", true}, {"--height", true},
+    {"--sheet", true}, {"--text", true}, {"-o", true}, {"--width", true}, {"--height", true}, {"--format", true},
 };
 
 int UsageError(const std::string& message) {
@@ -43,10 +44,16 @@ int RunCaption(int argc, char** argv) {
   if (!sheet || sheet->empty()) return UsageError("--sheet SHEET.bmp is required");
   if (!text) return UsageError("--text TEXT is required");
   if (!out || out->empty()) return UsageError("-o OUT.bmp is required");
+  const auto format = OutputFormat(opts, *out);
+  if (!format) return UsageError("--format must be png or bmp");
 
   Images released;
   std::string why;
   if (!ReadImageFile(SheetImageNumber, sheet->c_str(), &why)) return Failure(*sheet + ": " + why);
+  // A sheet with alpha keeps it in a PNG caption; anywhere else it is composed over black, as the window shows it.
+  const bool sheetAlpha = FindImageRecord(SheetImageNumber)->depth == 32;
+  const bool withAlpha = sheetAlpha && *format == ImageFormatPng;
+  if (sheetAlpha && !withAlpha && !FlattenImage(SheetImageNumber, SheetImageNumber)) return Failure("out of memory");
 
   // The same defaults and range as the composer's size fields after a load.
   const int maxSize = MaxCellSize();
@@ -66,7 +73,7 @@ int RunCaption(int argc, char** argv) {
   if (static_cast<long long>(caption.size()) * size[0] > ImageMaxSide) {
     return Failure("the caption image would be wider than " + std::to_string(ImageMaxSide) + " pixels");
   }
-  if (!ComposeButtonImage(size[0], size[1], codes)) return Failure("out of memory");
-  if (std::string why; !WriteImageBmp(ButtonImage, out->c_str(), &why)) return Failure(*out + ": " + why);
+  if (!ComposeButtonImage(size[0], size[1], codes, withAlpha)) return Failure("out of memory");
+  if (std::string why; !SaveImage(ButtonImage, out->c_str(), *format, 7, &why)) return Failure(*out + ": " + why);
   return ExitDone;
 }

@@ -1,8 +1,8 @@
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "kilnbatch/commands.h"
+#include "kilnbatch/options.h"
 #include "raster/bmp_file.h"
 #include "raster/image.h"
 
@@ -18,12 +18,18 @@ struct ImagesReleased {
 }  // namespace
 
 int RunConvert(int argc, char** argv) {
-  if (argc != 2) {
-    std::fputs("usage: kilnbatch convert IN.bmp OUT.bmp\n", stderr);
+  const ParsedOptions opts = ParseOptions(argc, argv, {{"--format", true}});
+  if (!opts.error.empty() || opts.positional.size() != 2) {
+    std::fputs("usage: kilnbatch convert [--format png|bmp] IN OUT\n", stderr);
     return ExitUsage;
   }
-  const char* in = argv[0];
-  const char* out = argv[1];
+  const char* in = opts.positional[0].c_str();
+  const char* out = opts.positional[1].c_str();
+  const auto format = OutputFormat(opts, out);
+  if (!format) {
+    std::fputs("kilnbatch convert: --format must be png or bmp\nusage: kilnbatch convert [--format png|bmp] IN OUT\n", stderr);
+    return ExitUsage;
+  }
   ImagesReleased released;
 
   std::string why;
@@ -32,15 +38,12 @@ int RunConvert(int argc, char** argv) {
     return ExitFailed;
   }
   // A fresh 24-bit image, so the file is written at 24 bits whatever depth
-  // the input had.
-  const PixelStore* loaded = ImagePixels(ImageHandle(LoadedImage));
-  if (!MakeImage(OutputImage, loaded->width, loaded->height)) {
+  // the input had; alpha is composited over black.
+  if (!FlattenImage(LoadedImage, OutputImage)) {
     std::fprintf(stderr, "kilnbatch: %s: out of memory\n", in);
     return ExitFailed;
   }
-  PixelStore* copy = ImagePixels(ImageHandle(OutputImage));
-  std::memcpy(copy->bytes.data(), loaded->bytes.data(), copy->bytes.size());
-  if (!WriteImageBmp(OutputImage, out, &why)) {
+  if (!SaveImage(OutputImage, out, *format, 7, &why)) {
     std::fprintf(stderr, "kilnbatch convert: %s: %s\n", out, why.c_str());
     return ExitFailed;
   }

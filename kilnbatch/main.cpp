@@ -11,7 +11,7 @@ namespace {
 constexpr const char* Usage =
     "usage: kilnbatch sheet -o OUT.bmp [options]\n"
     "       kilnbatch caption --sheet SHEET.bmp --text TEXT -o OUT.bmp [--width W] [--height H]\n"
-    "       kilnbatch convert IN.bmp OUT.bmp\n"
+    "       kilnbatch convert [--format png|bmp] IN OUT\n"
     "       (an output named \"-\" is standard output)\n"
     "       kilnbatch --help | --version\n";
 
@@ -33,10 +33,14 @@ constexpr const char* Help =
     "           --preview FILE    also write the 200 x 200 preview of --test\n"
     "           --test TEXT       preview text (A)\n"
     "           --dpi N           pixels per inch for point sizes (96)\n"
-    "  caption  compose a caption from a sheet\n"
+    "           --format png|bmp  the sheet's format; else PNG for a .png name, else BMP\n"
+    "                             (the preview follows its own name)\n"
+    "  caption  compose a caption from a BMP or PNG sheet (--format as for sheet;\n"
+    "           a PNG with alpha gives a PNG caption with alpha, else over black)\n"
     "           --width W --height H  cell rectangle, 1 to max(40, sheet width / 10);\n"
     "                                 both default to sheet width / 10 - 4\n"
-    "  convert  read any BMP file and write it as a 24-bit BMP\n"
+    "  convert  read any BMP or PNG file and write it as a 24-bit BMP or PNG\n"
+    "           (--format as for sheet; alpha composited over black)\n"
     "\n"
     "Exit codes: 0 done, 1 a file could not be read or written, 2 a usage error.\n";
 
@@ -47,7 +51,8 @@ void NameStandardOutput(int argc, char** argv) {
   const bool convert = std::strcmp(argv[1], "convert") == 0;
   for (int i = 2; i < argc; ++i) {
     const char* before = argv[i - 1];
-    const bool output = convert ? argc == 4 && i == 3 : !std::strcmp(before, "-o") || !std::strcmp(before, "--preview");
+    const bool output =
+        convert ? argc >= 4 && i == argc - 1 : !std::strcmp(before, "-o") || !std::strcmp(before, "--preview");
     if (output && !std::strcmp(argv[i], "-")) argv[i] = standardOutput;
     if (!convert && !std::strcmp(argv[i], "-o=-")) argv[i] = standardOutputOption;
   }

@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "raster/bmp_file.h"
+
 bool ParsedOptions::Has(std::string_view name) const {
   for (const auto& [n, v] : values) {
     if (n == name) return true;
@@ -82,4 +84,12 @@ std::optional<std::pair<int, int>> ParsePair(std::string_view text, int lo, int 
   const auto y = ParseInt(text.substr(comma + 1), lo, hi);
   if (!x || !y) return std::nullopt;
   return std::make_pair(*x, *y);
+}
+
+std::optional<int> OutputFormat(const ParsedOptions& opts, std::string_view path) {
+  const auto format = opts.Value("--format");
+  if (!format) return ImageFormatForName(path);
+  if (*format == "png") return ImageFormatPng;
+  if (*format == "bmp") return ImageFormatBmp;
+  return std::nullopt;
 }

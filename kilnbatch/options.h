@@ -25,6 +25,10 @@ struct ParsedOptions {
 
 ParsedOptions ParseOptions(int argc, char** argv, const std::vector<OptionSpec>& specs);
 
+// The image format of an output at `path`: `--format png|bmp` when given
+// (nothing when it names neither), else PNG for a ".png" name, else BMP.
+std::optional<int> OutputFormat(const ParsedOptions& opts, std::string_view path);
+
 // A whole decimal number, optionally signed, within [lo, hi].
 std::optional<int> ParseInt(std::string_view text, int lo, int hi);
 // Six hex digits, red first, with or without "#": the colour as 0x00BBGGRR.

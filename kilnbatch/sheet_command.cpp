@@ -22,7 +22,7 @@ constexpr const char* SheetUsage =
     "         [--underline] [--strikeout] [--colour RRGGBB] [--background RRGGBB]\n"
     "         [--shadow] [--shadow-size PT] [--shadow-colour RRGGBB] [--offset X,Y]\n"
     "         [--fit [--padding P]]\n"
-    "         [--count C] [--preview PREVIEW.bmp] [--test TEXT] [--dpi N]\n";
+    "         [--count C] [--preview PREVIEW.bmp] [--test TEXT] [--dpi N] [--format png|bmp]\n";
 
 const std::vector<OptionSpec> SheetOptions = {
     {"-o", true},          {"--font", true},        {"--size", true},         {"--bold", false},
@@ -30,7 +30,7 @@ const std::vector<OptionSpec> SheetOptions = {
     {"--background", true}, {"--shadow", false},    {"--shadow-size", true},  {"--shadow-colour", true},
     {"--offset", true},    {"--count", true},       {"--preview", true},      {"--test", true},
     {"--fit", false},      {"--padding", true},
-    {"--dpi", true},
+    {"--dpi", true},       {"--format", true},
 };
 
 int UsageError(const std::string& message) {
@@ -53,6 +53,8 @@ int RunSheet(int argc, char** argv) {
   if (!opts.positional.empty()) return UsageError("unexpected argument '" + opts.positional.front() + "'");
   const auto out = opts.Value("-o");
   if (!out || out->empty()) return UsageError("-o OUT.bmp is required");
+  const auto format = OutputFormat(opts, *out);
+  if (!format) return UsageError("--format must be png or bmp");
 
   RendererSettings s;
   bool shadowOn = opts.Has("--shadow");
@@ -128,12 +130,12 @@ int RunSheet(int argc, char** argv) {
   }
   // The preview first: when it cannot be written, the sheet is left as it was.
   if (const auto preview = opts.Value("--preview")) {
-    if (std::string why; !WriteImageBmp(PreviewImage, preview->c_str(), &why)) {
+    if (std::string why; !SaveImage(PreviewImage, preview->c_str(), ImageFormatForName(*preview), 7, &why)) {
       std::fprintf(stderr, "kilnbatch sheet: %s: %s\n", preview->c_str(), why.c_str());
       return ExitFailed;
     }
   }
-  if (std::string why; !WriteImageBmp(SheetImage, out->c_str(), &why)) {
+  if (std::string why; !SaveImage(SheetImage, out->c_str(), *format, 7, &why)) {
     std::fprintf(stderr, "kilnbatch sheet: %s: %s\n", out->c_str(), why.c_str());
     return ExitFailed;
   }

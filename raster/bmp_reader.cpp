@@ -8,6 +8,7 @@
 
 #include "raster/bmp_decode.h"
 #include "raster/bmp_file.h"
+#include "raster/png_file.h"
 
 void (*ReadImageFileOpenedHook)() = nullptr;
 
@@ -45,6 +46,13 @@ class InputFile {
     return true;
   }
 
+  int Descriptor() const { return fd_; }
+
+  bool IsPng() const {
+    std::uint8_t first[8] = {};
+    return size_ >= sizeof first && !Source().read(0, first, sizeof first) && IsPngSignature(first);
+  }
+
   BmpSource Source() const {
     return {size_, [fd = fd_](std::uint64_t at, std::uint8_t* to, std::size_t count) -> const char* {
               while (count > 0) {
@@ -80,6 +88,14 @@ ImageHandleValue ReadImageFile(int number, const char* path, std::string* why) {
   InputFile file;
   if (!file.Open(path, why)) return 0;
 
+  if (file.IsPng()) {
+    PixelStore pixels;
+    if (!DecodePngFile(file.Descriptor(), pixels, why)) return 0;
+    const int bits = pixels.bitsPerPixel;
+    const ImageHandleValue result = AdoptImage(number, std::move(pixels), bits);
+    if (!result && why) *why = "out of memory";
+    return result;
+  }
   DecodedBmp decoded;
   const char* reason = nullptr;
   bool decodedOk = false;

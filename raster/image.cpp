@@ -141,6 +141,24 @@ ImageHandleValue CopyImageArea(int source, int number, int x, int y, int width, 
   return Install(number, std::move(copy), sourceDepth);
 }
 
+ImageHandleValue FlattenImage(int source, int number) {
+  const ImageRecord* from = Images().Find(source);
+  const PixelStore* src = from ? ImagePixels(from->handle) : nullptr;
+  if (!src) return 0;
+  std::unique_ptr<PixelStore> flat = NewStore(src->width, src->height, 24);
+  if (!flat) return 0;
+  const int inBytes = src->bitsPerPixel / 8;
+  for (int y = 0; y < src->height; ++y) {
+    const std::uint8_t* in = src->Pixel(0, y);
+    std::uint8_t* out = flat->Pixel(0, y);
+    for (int x = 0; x < src->width; ++x, in += inBytes, out += 3) {
+      const int alpha = inBytes == 4 ? in[3] : 255;
+      for (int c = 0; c < 3; ++c) out[c] = static_cast<std::uint8_t>((in[c] * alpha + 127) / 255);
+    }
+  }
+  return Install(number, std::move(flat), 24);
+}
+
 const ImageRecord* FindImageRecord(int number) { return Images().Find(number); }
 
 PixelStore* ImagePixels(ImageHandleValue handle) {

@@ -57,6 +57,9 @@ ImageHandleValue ImageHandle(int number);
 int ImageExists(int number);
 int ImagePixelWidth(int number);
 ImageHandleValue CopyImageArea(int source, int number, int x, int y, int width, int height);
+// A 24-bit copy of image `source` under `number`, written at 24 bits: a
+// 32-bit source composited over black, as a window shows it.
+ImageHandleValue FlattenImage(int source, int number);
 
 // For the raster library's own operations (drawing, BMP files, image views):
 // the record of a number, and the pixel store a handle names; null when none.

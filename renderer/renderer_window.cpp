@@ -147,7 +147,7 @@ void SaveCharacterSheet() {
     if (path.empty()) return;
     if (path.find('.') == std::string::npos) path += ".bmp";
     std::string why;
-    if (WriteImageBmp(SheetImage, path.c_str(), &why)) return;
+    if (SaveImage(SheetImage, path.c_str(), ImageFormatForName(path), 7, &why)) return;
     if (ShowMessage("Error", "Unable to save in specified format.\n" + why,
                     MessageRetryCancel | MessageIconExclamation) == AnswerCancel) {
       return;

@@ -7,6 +7,7 @@
 #include "kilnbatch/tests/run_kilnbatch.h"
 #include "raster/bmp_file.h"
 #include "raster/image.h"
+#include "raster/png_file.h"
 #include "renderer/renderer_settings.h"
 #include "renderer/sheet_build.h"
 #include "core/fonts.h"
@@ -70,15 +71,19 @@ TEST_F(KilnbatchSheetCaption, DefaultAndStyledSheetsAreTheBuildsBytes) {
 
 // The caption file is the composition made here from the same sheet: default
 // sizes (past the controls' 40 for a 40-point sheet), sizes given, and a
-// character with no single-byte code taking the cell of "?".
+// character with no single-byte code taking the cell of "?"; a PNG sheet gives
+// the BMP sheet's caption, as PNG.
 TEST_F(KilnbatchSheetCaption, CaptionsAreTheCompositionOfTheirSheet) {
-  const std::string sheet = folder / "s.bmp", caption = folder / "c.bmp";
-  for (const auto& [size, args, text, w, h] : {std::tuple<std::string, std::string, std::string, int, int>{
-                                                   "8", "--text ' Play '", "Play", 0, 0},
-                                               {"8", "--text '\xE6\x97\xA5!' --width 3 --height=40", "?!", 3, 40},
-                                               {"40", "--text Go", "Go", 0, 0}}) {
+  const std::string sheet = folder / "s.bmp";
+  for (const auto& [size, args, text, w, h, ext] : {std::tuple<std::string, std::string, std::string, int, int, std::string>{
+           "8", "--text ' Play '", "Play", 0, 0, "bmp"},
+       {"8", "--text '\xE6\x97\xA5!' --width 3 --height=40", "?!", 3, 40, "bmp"},
+       {"8", "--text ' Play '", "Play", 0, 0, "PNG"}, {"40", "--text Go", "Go", 0, 0, "bmp"}}) {
+    const std::string given = folder / ("s." + ext), caption = folder / ("c." + ext);
     ASSERT_EQ(Kilnbatch("sheet -o " + Quote(sheet) + " --size " + size, folder).exitCode, 0);
-    const Outcome run = Kilnbatch("caption --sheet " + Quote(sheet) + " " + args + " -o " + Quote(caption), folder);
+    ASSERT_EQ(Kilnbatch("sheet -o " + Quote(given) + " --size " + size, folder).exitCode, 0);
+    const Outcome run = Kilnbatch("caption --sheet " + Quote(given) + " " + args + " -o " + Quote(caption), folder);
+    EXPECT_EQ(ReadBytes(caption)[1] == 'P', ext == "PNG");
     ASSERT_EQ(run.exitCode, 0) << run.errors;
     ASSERT_NE(ReadImageFile(SheetImageNumber, sheet.c_str()), 0u);
     ASSERT_EQ(ComposeButtonImage(w ? w : DefaultCellSize(), h ? h : DefaultCellSize(), text), 1);
@@ -89,6 +94,25 @@ TEST_F(KilnbatchSheetCaption, CaptionsAreTheCompositionOfTheirSheet) {
   EXPECT_GT(DefaultCellSize(), 40);
 }
 
+// A sheet with alpha keeps it in a PNG caption, a cell beyond the sheet clear; a BMP caption is over black.
+TEST_F(KilnbatchSheetCaption, ASheetWithAlphaKeepsItOnlyInAPngCaption) {
+  ASSERT_NE(MakeImageWithDepth(9, 100, 20, 32), 0u);  // codes 32 to 51 only
+  for (std::size_t i = 0; i < ImagePixels(ImageHandle(9))->bytes.size(); i += 4) {
+    ImagePixels(ImageHandle(9))->bytes[i] = 200, ImagePixels(ImageHandle(9))->bytes[i + 3] = 100;
+  }
+  ASSERT_EQ(WriteImagePng(9, (folder / "a.png").c_str()), 1);
+  const struct { std::string out; std::vector<std::uint8_t> inSheet, beyond; } cases[] = {
+      {"c.png", {200, 0, 0, 100}, {0, 0, 0, 0}}, {"c.bmp", {78, 0, 0}, {0, 0, 0}}};
+  for (const auto& c : cases) {
+    ASSERT_EQ(Kilnbatch("caption --sheet " + Quote(folder / "a.png") + " --text '!~' -o " + Quote(folder / c.out), folder)
+                  .exitCode, 0);
+    ASSERT_NE(ReadImageFile(7, (folder / c.out).c_str()), 0u);
+    const PixelStore& p = *ImagePixels(ImageHandle(7));
+    EXPECT_EQ(std::vector<std::uint8_t>(p.Pixel(0, 0), p.Pixel(0, 0) + c.inSheet.size()), c.inSheet) << c.out;
+    EXPECT_EQ(std::vector<std::uint8_t>(p.Pixel(6, 5), p.Pixel(6, 5) + c.beyond.size()), c.beyond) << c.out;
+  }
+}
+
 TEST_F(KilnbatchSheetCaption, ValuesOutsideTheControlsRangesAreUsageErrorsNamingTheOption) {
   const std::string out = folder / "x.bmp";
   struct Case {
@@ -97,7 +121,7 @@ TEST_F(KilnbatchSheetCaption, ValuesOutsideTheControlsRangesAreUsageErrorsNaming
   const Case cases[] = {
       {"--size 401", "--size"},   {"--shadow-size 0", "--shadow-size"}, {"--count 11", "--count"},
       {"--offset 21,0", "--offset"}, {"--colour 12345", "--colour"},  {"--frobnicate", "--frobnicate"},
-      {"--dpi 0", "--dpi"},       {"--dpi 1", "--size 8 at --dpi 1 is under one pixel"},
+      {"--dpi 0", "--dpi"},       {"--dpi 1", "--size 8 at --dpi 1 is under one pixel"}, {"--format gif", "--format"},
       {"--padding 2", "--padding needs --fit"}, {"--fit --padding 101", "--padding must be 0 to 100"},
   };
   for (const Case& c : cases) {

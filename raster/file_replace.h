@@ -1,0 +1,27 @@
+// Safe replacement of a file: every image writer writes through it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// Writes a whole file's bytes to `fd`; false with errno set when a write failed.
+using FileWriter = std::function<bool(int fd)>;
+
+// Writes `path` through `writeBody`. The bytes go to a file beside the target,
+// flushed to the disk and renamed over it, so an old file at `path` survives a
+// failed write unchanged; a FIFO, a device or a descriptor already open
+// ("/dev/stdout", "/dev/fd/N") is written through, never replaced. True when
+// the whole file was written, else false with `*why` (when given) saying why.
+bool ReplaceFile(const std::string& path, const FileWriter& writeBody, std::string* why);
+
+// Writes every byte or fails; short writes are retried, a failed one is final.
+bool WriteAll(int fd, const std::uint8_t* data, std::size_t size);
+
+// Removes the temporary file of a write in progress, if any. Async-signal-safe;
+// the library installs no handler: each program's main does.
+void RemovePartialWrite();
+// A signal handler: removes that file, then raises `signal` again with its
+// default action.
+void RemovePartialWriteAndReraise(int signal);

@@ -1,0 +1,22 @@
+// PNG files through libpng: 24-bit images as RGB, 32-bit ones as RGBA with straight alpha.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "raster/image.h"
+
+// Writes image `number` to `path` as PNG, through the same safe replacement as
+// the BMP writer: 1 when the whole file was written, else 0 with `*why` (when
+// given) saying why, an old file at `path` kept unchanged.
+int WriteImagePng(int number, const char* path, std::string* why = nullptr);
+
+// True when the first 8 bytes of a file are the PNG signature.
+bool IsPngSignature(const std::uint8_t* first8);
+
+// Decodes the PNG file open on `fd` into `out`: 32 bits when
+// the file has alpha (an alpha channel or a transparent colour), else 24;
+// palettes, grey and 16-bit samples expanded to 8-bit colour. The same size
+// limits as BMP apply before any pixel memory is taken. False with `*why` set
+// when the file is refused; `out` is then unspecified.
+bool DecodePngFile(int fd, PixelStore& out, std::string* why);

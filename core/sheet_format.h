@@ -1,5 +1,6 @@
 // The character sheet, the one file that passes between the programs: a square
-// image of 10 x 10 cells of N x N pixels, N = width / 10. Cell (column, row)
+// image of 10 x 10 cells of N x N pixels, N = width / 10 (a Windows-1252 sheet
+// adds rows below, never columns). Cell (column, row)
 // holds code 32 + 10 x row + column; each face's box starts 4 pixels right of
 // its cell's left edge, on the cell's top edge. Every reader and writer of a
 // sheet takes these numbers from here.
@@ -9,6 +10,12 @@ inline constexpr int SheetColumns = 10;
 inline constexpr int SheetFirstCode = 32;  // the space, in the top-left cell
 inline constexpr int SheetLastCode = 126;  // "~"; the cells after it are background
 inline constexpr int SheetFaceInset = 4;
+// A Windows-1252 sheet runs on to the last byte, in the same grid, 23 rows tall.
+inline constexpr int Windows1252SheetLastCode = 255;
+inline constexpr int SheetDeleteCode = 127;  // never a character: its cell stays background
+
+// The rows of a sheet whose codes run from the first to `lastCode`.
+constexpr int SheetRowsFor(int lastCode) { return (lastCode - SheetFirstCode) / SheetColumns + 1; }
 
 // The cell pitch N of a sheet `sheetWidth` pixels wide.
 constexpr int CellPitchOfSheet(int sheetWidth) { return sheetWidth / SheetColumns; }

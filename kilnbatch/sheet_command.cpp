@@ -21,7 +21,7 @@ constexpr const char* SheetUsage =
     "usage: kilnbatch sheet -o OUT.bmp [--font NAME] [--size PT] [--bold] [--italic]\n"
     "         [--underline] [--strikeout] [--colour RRGGBB] [--background RRGGBB]\n"
     "         [--shadow] [--shadow-size PT] [--shadow-colour RRGGBB] [--offset X,Y]\n"
-    "         [--fit [--padding P]]\n"
+    "         [--fit [--padding P]] [--charset ascii|windows-1252]\n"
     "         [--count C] [--preview PREVIEW.bmp] [--test TEXT] [--dpi N] [--format png|bmp]\n";
 
 const std::vector<OptionSpec> SheetOptions = {
@@ -30,7 +30,7 @@ const std::vector<OptionSpec> SheetOptions = {
     {"--background", true}, {"--shadow", false},    {"--shadow-size", true},  {"--shadow-colour", true},
     {"--offset", true},    {"--count", true},       {"--preview", true},      {"--test", true},
     {"--fit", false},      {"--padding", true},
-    {"--dpi", true},       {"--format", true},
+    {"--dpi", true},       {"--format", true},      {"--charset", true},
 };
 
 int UsageError(const std::string& message) {
@@ -87,6 +87,14 @@ int RunSheet(int argc, char** argv) {
   if (!number("--dpi", 1, 1200, dpi)) return UsageError("--dpi must be 1 to 1200");
   if (!number("--padding", 0, 100, padding)) return UsageError("--padding must be 0 to 100 pixels");
   if (opts.Has("--padding") && !opts.Has("--fit")) return UsageError("--padding needs --fit");
+  const auto charsetName = opts.Value("--charset");
+  if (charsetName && *charsetName != "ascii" && *charsetName != "windows-1252") {
+    return UsageError("--charset must be ascii or windows-1252");
+  }
+  // With a character set named, characters the face lacks are left out and listed.
+  std::vector<char32_t> missing;
+  const SheetCharset charset{charsetName == "windows-1252" ? Windows1252SheetLastCode : SheetLastCode,
+                             charsetName ? &missing : nullptr};
   if (!colour("--colour", s.textColour)) return UsageError("--colour must be six hex digits, RRGGBB");
   if (!colour("--background", s.backgroundColour)) return UsageError("--background must be six hex digits, RRGGBB");
   if (!colour("--shadow-colour", s.shadowColour)) {
@@ -119,7 +127,8 @@ int RunSheet(int argc, char** argv) {
     std::fputs("kilnbatch sheet: out of memory\n", stderr);
     return ExitFailed;
   }
-  const int n = BuildCharacterSheet(shadowOn, count, test, opts.Has("--fit") ? std::optional(padding) : std::nullopt);
+  const int n =
+      BuildCharacterSheet(shadowOn, count, test, opts.Has("--fit") ? std::optional(padding) : std::nullopt, charset);
   if (!n) {
     std::fputs("kilnbatch sheet: the character sheet would be too large for this font size\n", stderr);
     return ExitFailed;
@@ -127,6 +136,15 @@ int RunSheet(int argc, char** argv) {
   if (const PlatformFont* face = FontOfHandle(FontHandle(FaceFont)); face && face->IsFallback()) {
     std::fprintf(stderr, "kilnbatch sheet: warning: no face \"%s\" here; drawn with \"%s\"\n", s.fontName.c_str(),
                  face->FamilyName().c_str());
+  }
+  if (!missing.empty()) {
+    std::string list;
+    for (const char32_t c : missing) {
+      char hex[16];
+      std::snprintf(hex, sizeof hex, " U+%04X", static_cast<unsigned>(c));
+      list += hex;
+    }
+    std::fprintf(stderr, "kilnbatch sheet: the face has no glyph for%s\n", list.c_str());
   }
   // The preview first: when it cannot be written, the sheet is left as it was.
   if (const auto preview = opts.Value("--preview")) {
@@ -146,6 +164,7 @@ int RunSheet(int argc, char** argv) {
     imageOnStdout |= path && ::fstat(1, &console) == 0 && ::stat(path->c_str(), &image) == 0 &&
                      image.st_dev == console.st_dev && image.st_ino == console.st_ino;
   }
-  std::fprintf(imageOnStdout ? stderr : stdout, "cell %d, sheet %dx%d\n", n, SheetColumns * n, SheetColumns * n);
+  std::fprintf(imageOnStdout ? stderr : stdout, "cell %d, sheet %dx%d\n", n, SheetColumns * n,
+               SheetRowsFor(charset.lastCode) * n);
   return ExitDone;
 }

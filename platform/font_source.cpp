@@ -378,6 +378,8 @@ TextSize PlatformFont::TextExtent(std::u32string_view text) const {
   return {TextWidth(text), CellHeight()};
 }
 
+bool PlatformFont::HasGlyph(char32_t code) const { return impl_->GlyphIndex(code) != 0; }
+
 const GlyphCoverage& PlatformFont::Glyph(char32_t code) const {
   try {
     return impl_->Cached(code);

@@ -83,6 +83,9 @@ class PlatformFont {
   // Rendered once per code point and kept; the reference lives as long as the
   // font. Lines (underline, strike-out) are never part of a glyph.
   const GlyphCoverage& Glyph(char32_t code) const;
+  // Whether the face maps `code` to a glyph of its own (not the missing-glyph
+  // box), through the same character map the drawing uses.
+  bool HasGlyph(char32_t code) const;
 
   // The underline and strike-out bars the style asks for, spanning
   // [originX, originX + textWidth), at the face's own positions and

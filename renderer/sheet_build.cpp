@@ -9,6 +9,7 @@
 #include "renderer/glyph_drawing.h"
 #include "renderer/renderer_settings.h"
 #include "core/fonts.h"
+#include "core/text_codes.h"
 #include "platform/font_handles.h"
 #include "platform/font_source.h"
 
@@ -45,9 +46,26 @@ InkBox InkOf(const PlatformFont& font, int overhang, char32_t code) {
           std::min(ink.y1, font.CellHeight())};
 }
 
+// The codes a sheet draws, in order: the characters among its codes, less
+// those the face lacks when they are to be listed.
+std::vector<int> CodesDrawn(const SheetCharset& charset) {
+  const PlatformFont* face = FontOfHandle(FontHandle(FaceFont));
+  std::vector<int> codes;
+  for (int code = SheetFirstCode; code <= charset.lastCode; ++code) {
+    const char32_t c = Windows1252ToUnicode(static_cast<std::uint8_t>(code));
+    if (code == SheetDeleteCode || c == 0) continue;
+    if (charset.missing && face && !face->HasGlyph(c)) {
+      charset.missing->push_back(c);
+      continue;
+    }
+    codes.push_back(code);
+  }
+  return codes;
+}
+
 }  // namespace
 
-SheetLayout FittedSheetLayout(bool shadowOn, int count, int padding) {
+SheetLayout FittedSheetLayout(bool shadowOn, int count, int padding, const std::vector<int>* codes) {
   const RendererSettings& s = rendererSettings;
   const PlatformFont* face = FontOfHandle(FontHandle(FaceFont));
   const PlatformFont* shadow = shadowOn ? FontOfHandle(FontHandle(ShadowFont)) : nullptr;
@@ -57,7 +75,9 @@ SheetLayout FittedSheetLayout(bool shadowOn, int count, int padding) {
   // L, U, R and D are signed: ink that starts right of or below the origin
   // leaves the origin at (4, 0), where readers of the grid expect it.
   InkBox reach;
-  for (char32_t code = SheetFirstCode; code <= SheetLastCode; ++code) {
+  const std::vector<int> defaultCodes = codes ? std::vector<int>{} : CodesDrawn({});
+  for (const int byte : codes ? *codes : defaultCodes) {
+    const char32_t code = Windows1252ToUnicode(static_cast<std::uint8_t>(byte));
     reach.Add(InkOf(*face, faceOverhang, code));
     // The count x count copies together cover the glyph moved by X + 1 .. X + count, Y + 1 .. Y + count.
     if (shadow) reach.Add(InkOf(*shadow, shadowOverhang, code), s.shadowOffsetX + 1, s.shadowOffsetY + 1, count - 1);
@@ -67,7 +87,8 @@ SheetLayout FittedSheetLayout(bool shadowOn, int count, int padding) {
   return {std::max(ox + reach.x1 + padding, oy + reach.y1 + padding), ox, oy};
 }
 
-int BuildCharacterSheet(bool shadowOn, int count, std::string_view testText, std::optional<int> fitPadding) {
+int BuildCharacterSheet(bool shadowOn, int count, std::string_view testText, std::optional<int> fitPadding,
+                        SheetCharset charset) {
   RendererSettings& s = rendererSettings;
   // RefreshPreview has just made both fonts from the settings.
   const int measured = RefreshPreview(shadowOn, count, testText) + SheetFaceInset;
@@ -77,16 +98,19 @@ int BuildCharacterSheet(bool shadowOn, int count, std::string_view testText, std
   // font; a sheet past the image size limit cannot be made at all.
   if (measured <= SheetFaceInset) return 0;
   if (!FontHandle(FaceFont) || (shadowOn && !FontHandle(ShadowFont))) return 0;
-  const SheetLayout cells = fitPadding ? FittedSheetLayout(shadowOn, count, *fitPadding) : SheetLayout{measured};
-  const int n = cells.pitch;
-  if (n <= 0 || static_cast<long long>(n) * SheetColumns > ImageMaxSide) return 0;
+  if (charset.missing) charset.missing->clear();
+  const std::vector<int> codes = CodesDrawn(charset);
+  const SheetLayout cells =
+      fitPadding ? FittedSheetLayout(shadowOn, count, *fitPadding, &codes) : SheetLayout{measured};
+  const int n = cells.pitch, rows = SheetRowsFor(charset.lastCode);
+  if (n <= 0 || static_cast<long long>(n) * std::max(SheetColumns, rows) > ImageMaxSide) return 0;
 
-  const int side = SheetColumns * n;
-  if (!MakeImage(SheetImage, side, side)) return 0;
+  const int side = SheetColumns * n, height = rows * n;
+  if (!MakeImage(SheetImage, side, height)) return 0;
   if (!BeginDraw(ImageSurface(SheetImage))) return 0;
   SetDrawMode(DrawModeTransparent);
-  FillBox(0, 0, side, side, s.backgroundColour);
-  for (int code = SheetFirstCode; code <= SheetLastCode; ++code) {
+  FillBox(0, 0, side, height, s.backgroundColour);
+  for (const int code : codes) {
     const char ch = static_cast<char>(code);
     const SheetCell cell = SheetCellOf(code);
     DrawLayeredGlyph(std::string_view(&ch, 1), cell.column * n + cells.originX, cell.row * n + cells.originY, shadowOn,

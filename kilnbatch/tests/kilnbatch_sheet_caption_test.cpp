@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -94,6 +95,26 @@ TEST_F(KilnbatchSheetCaption, CaptionsAreTheCompositionOfTheirSheet) {
   EXPECT_GT(DefaultCellSize(), 40);
 }
 
+// 23 rows; 127, the undefined codes and what the face lacks (listed) stay background; "é" and "€" caption by code.
+TEST_F(KilnbatchSheetCaption, AWindows1252SheetLeavesEmptyWhatItCannotDrawAndCaptionsByCode) {
+  const std::string sheet = folder / "w.bmp", caption = folder / "c.bmp";
+  const struct { std::string font, errors; std::vector<int> empty; } cases[] = {{"Arial", "", {127, 0x81, 0x8D, 0x8F, 0x90, 0x9D}},
+      {"DejaVu Math TeX Gyre", "kilnbatch sheet: the face has no glyph for U+00AD U+00B2 U+00B3 U+00B9 U+00BC U+00BD U+00BE\n", {127, 0xAD, 0xB2, 0xBE}}};
+  for (const auto& c : cases) {
+    const Outcome run = Kilnbatch("sheet --charset windows-1252 --background 102030 --font " + Quote(c.font) + " -o " + Quote(sheet), folder);
+    ASSERT_TRUE(run.exitCode == 0 && ReadImageFile(SheetImageNumber, sheet.c_str()) != 0) << run.errors;
+    EXPECT_EQ(run.errors, c.errors);
+    const PixelStore& p = *ImagePixels(ImageHandle(SheetImageNumber)); const int n = p.width / 10;
+    EXPECT_EQ(p.height, 23 * n);
+    for (const int code : c.empty)
+      for (int at = 0, x = (code - 32) % 10 * n, y = (code - 32) / 10 * n; at < n * n; ++at)
+        ASSERT_EQ(std::memcmp(p.Pixel(x + at % n, y + at / n), "\x30\x20\x10", 3), 0) << code << " at " << at;
+  }
+  ASSERT_TRUE(Kilnbatch("caption --sheet " + Quote(sheet) + " --text 'Caf\xC3\xA9 5\xE2\x82\xAC' -o " + Quote(caption), folder).exitCode == 0 &&
+              ComposeButtonImage(DefaultCellSize(), DefaultCellSize(), "Caf\xE9 5\x80") == 1 && ReadImageFile(7, caption.c_str()) != 0);
+  EXPECT_EQ(ImagePixels(ImageHandle(7))->bytes, ImagePixels(ImageHandle(ButtonImage))->bytes);
+}
+
 // A sheet with alpha keeps it in a PNG caption, a cell beyond the sheet clear; a BMP caption is over black.
 TEST_F(KilnbatchSheetCaption, ASheetWithAlphaKeepsItOnlyInAPngCaption) {
   ASSERT_NE(MakeImageWithDepth(9, 100, 20, 32), 0u);  // codes 32 to 51 only
@@ -123,6 +144,7 @@ TEST_F(KilnbatchSheetCaption, ValuesOutsideTheControlsRangesAreUsageErrorsNaming
       {"--offset 21,0", "--offset"}, {"--colour 12345", "--colour"},  {"--frobnicate", "--frobnicate"},
       {"--dpi 0", "--dpi"},       {"--dpi 1", "--size 8 at --dpi 1 is under one pixel"}, {"--format gif", "--format"},
       {"--padding 2", "--padding needs --fit"}, {"--fit --padding 101", "--padding must be 0 to 100"},
+      {"--charset koi8", "--charset must be ascii or windows-1252"},
   };
   for (const Case& c : cases) {
     const Outcome run = Kilnbatch("sheet -o " + Quote(out) + " " + c.args, folder);

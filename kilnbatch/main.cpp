@@ -1,4 +1,3 @@
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -61,10 +60,7 @@ void NameStandardOutput(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // An interrupted write leaves no temporary file behind; an ignored signal stays ignored.
-  for (const int s : {SIGINT, SIGTERM, SIGXFSZ}) {
-    if (std::signal(s, RemovePartialWriteAndReraise) == SIG_IGN) std::signal(s, SIG_IGN);
-  }
+  RemovePartialWriteOnSignals();  // an interrupted save leaves no temporary file behind
   if (argc < 2) {
     std::fputs(Usage, stderr);
     return ExitUsage;

@@ -237,3 +237,8 @@ void RemovePartialWriteAndReraise(int signal) {
   ::raise(signal);
 }
 
+void RemovePartialWriteOnSignals() {
+  for (const int s : {SIGINT, SIGTERM, SIGXFSZ}) {
+    if (std::signal(s, RemovePartialWriteAndReraise) == SIG_IGN) std::signal(s, SIG_IGN);
+  }
+}

@@ -148,6 +148,12 @@ ImageHandleValue FlattenImage(int source, int number) {
   std::unique_ptr<PixelStore> flat = NewStore(src->width, src->height, 24);
   if (!flat) return 0;
   const int inBytes = src->bitsPerPixel / 8;
+  // Without alpha each row's pixels are already what they become (the padding stays zero).
+  if (inBytes == 3) {
+    const std::size_t pixelBytes = 3 * static_cast<std::size_t>(src->width);
+    for (int y = 0; y < src->height; ++y) std::memcpy(flat->Pixel(0, y), src->Pixel(0, y), pixelBytes);
+    return Install(number, std::move(flat), 24);
+  }
   for (int y = 0; y < src->height; ++y) {
     const std::uint8_t* in = src->Pixel(0, y);
     std::uint8_t* out = flat->Pixel(0, y);

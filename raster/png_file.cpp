@@ -21,10 +21,19 @@ namespace {
 constexpr int PngCompressionLevel = 9;
 constexpr int PngFilters = PNG_FILTER_NONE;
 
+// Ancillary chunks (text, profiles, unknown ones) are kept or decompressed in
+// memory by libpng: no single one may take more than this, nor may their
+// count grow without bound, whatever the file claims.
+constexpr png_alloc_size_t PngChunkMemoryMax = 8 * 1024 * 1024;
+constexpr png_uint_32 PngChunkCountMax = 256;
+
 // What libpng's callbacks share with the code around them: plain data only,
-// since libpng leaves its functions by longjmp.
+// since libpng leaves its functions by longjmp. Reading comes from `fd` when
+// it is open, else from the span `data`, `size`.
 struct PngIo {
   int fd = -1;
+  const std::uint8_t* data = nullptr;
+  std::size_t size = 0;
   std::uint64_t at = 0;
   int error = 0;  // errno of a failed write
   char message[160] = {};
@@ -50,6 +59,12 @@ void FlushPng(png_structp) {}
 
 void ReadPngBytes(png_structp png, png_bytep to, png_size_t count) {
   auto* io = static_cast<PngIo*>(png_get_io_ptr(png));
+  if (io->fd < 0) {
+    if (io->at > io->size || count > io->size - io->at) png_error(png, "file cut short");
+    std::memcpy(to, io->data + io->at, count);
+    io->at += count;
+    return;
+  }
   while (count > 0) {
     const ssize_t got = ::pread(io->fd, to, count, static_cast<off_t>(io->at));
     if (got < 0 && errno == EINTR) continue;
@@ -94,7 +109,7 @@ bool TakePixelMemory(PixelStore* out) noexcept {
   }
 }
 
-bool DecodePng(PngIo* io, PixelStore* out) {
+bool ReadPng(PngIo* io, PixelStore* out) {
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, io, OnPngError, OnPngWarning);
   if (!png) return false;
   png_infop info = png_create_info_struct(png);
@@ -104,6 +119,8 @@ bool DecodePng(PngIo* io, PixelStore* out) {
   }
   png_set_read_fn(png, io, ReadPngBytes);
   png_set_user_limits(png, ImageMaxSide, ImageMaxSide);
+  png_set_chunk_malloc_max(png, PngChunkMemoryMax);
+  png_set_chunk_cache_max(png, PngChunkCountMax);
   png_read_info(png, info);
   png_uint_32 width = 0, height = 0;
   int depth = 0, colour = 0;
@@ -132,6 +149,12 @@ bool DecodePng(PngIo* io, PixelStore* out) {
   return true;
 }
 
+bool DecodeWith(PngIo* io, PixelStore& out, std::string* why) {
+  if (ReadPng(io, &out)) return true;
+  if (why) *why = std::string("damaged PNG file: ") + (io->message[0] ? io->message : "out of memory");
+  return false;
+}
+
 }  // namespace
 
 int WriteImagePng(int number, const char* path, std::string* why) {
@@ -157,7 +180,12 @@ bool IsPngSignature(const std::uint8_t* first8) { return png_sig_cmp(first8, 0, 
 bool DecodePngFile(int fd, PixelStore& out, std::string* why) {
   PngIo io;
   io.fd = fd;
-  if (DecodePng(&io, &out)) return true;
-  if (why) *why = std::string("damaged PNG file: ") + (io.message[0] ? io.message : "out of memory");
-  return false;
+  return DecodeWith(&io, out, why);
+}
+
+bool DecodePng(const std::uint8_t* data, std::size_t size, PixelStore& out, std::string* why) {
+  PngIo io;
+  io.data = data;
+  io.size = size;
+  return DecodeWith(&io, out, why);
 }

@@ -1,6 +1,7 @@
 // PNG files through libpng: 24-bit images as RGB, 32-bit ones as RGBA with straight alpha.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -20,3 +21,6 @@ bool IsPngSignature(const std::uint8_t* first8);
 // limits as BMP apply before any pixel memory is taken. False with `*why` set
 // when the file is refused; `out` is then unspecified.
 bool DecodePngFile(int fd, PixelStore& out, std::string* why);
+
+// The same, from the `size` bytes at `data`.
+bool DecodePng(const std::uint8_t* data, std::size_t size, PixelStore& out, std::string* why);

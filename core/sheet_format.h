@@ -33,3 +33,11 @@ constexpr SheetCell SheetCellOf(int code) {
   const int row = k / SheetColumns;
   return {k - SheetColumns * row, row};
 }
+
+// Whether a sheet of `width` x `height` pixels has a cell for `code`: one that
+// starts inside the image. Readers cut every code's cell all the same; this
+// only tells them which characters the sheet cannot hold.
+constexpr bool SheetHasCell(int code, int width, int height) {
+  const int pitch = CellPitchOfSheet(width);
+  return code >= SheetFirstCode && pitch > 0 && static_cast<long long>(SheetCellOf(code).row) * pitch < height;
+}

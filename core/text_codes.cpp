@@ -12,14 +12,6 @@ constexpr char32_t HighControls[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
 };
 
-char ByteFor(char32_t c) {
-  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
-  for (int i = 0; i < 32; ++i) {
-    if (HighControls[i] != 0 && HighControls[i] == c) return static_cast<char>(0x80 + i);
-  }
-  return '?';
-}
-
 // Decodes one UTF-8 character at `at`; returns its length, 0 when malformed
 // (overlong forms, surrogates and values past U+10FFFF included).
 std::size_t Decode(std::string_view s, std::size_t at, char32_t& out) {
@@ -46,10 +38,34 @@ std::string Utf8ToWindows1252(std::string_view utf8) {
   for (std::size_t at = 0; at < utf8.size();) {
     char32_t c = 0;
     const std::size_t len = Decode(utf8, at, c);
-    out += len ? ByteFor(c) : '?';
+    const int byte = len ? Windows1252ByteOf(c) : -1;
+    out += byte < 0 ? '?' : static_cast<char>(byte);
     at += len ? len : 1;
   }
   return out;
+}
+
+bool DecodeUtf8(std::string_view utf8, std::u32string& out, std::size_t* badAt) {
+  out.clear();
+  for (std::size_t at = 0; at < utf8.size();) {
+    char32_t c = 0;
+    const std::size_t len = Decode(utf8, at, c);
+    if (len == 0) {
+      if (badAt) *badAt = at;
+      return false;
+    }
+    out += c;
+    at += len;
+  }
+  return true;
+}
+
+int Windows1252ByteOf(char32_t c) {
+  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<int>(c);
+  for (int i = 0; i < 32; ++i) {
+    if (HighControls[i] != 0 && HighControls[i] == c) return 0x80 + i;
+  }
+  return -1;
 }
 
 char32_t Windows1252ToUnicode(std::uint8_t code) {

@@ -11,6 +11,12 @@
 // each byte of a malformed sequence, becomes "?".
 std::string Utf8ToWindows1252(std::string_view utf8);
 
+// The code points of a UTF-8 text, into `out`; false at the first malformed
+// sequence, with `*badAt` (when given) its byte offset.
+bool DecodeUtf8(std::string_view utf8, std::u32string& out, std::size_t* badAt = nullptr);
+// The Windows-1252 byte of a code point; -1 when the code page has none.
+int Windows1252ByteOf(char32_t c);
+
 // The code point of a Windows-1252 byte; 0 for the five bytes the code page
 // leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D), which fonts draw as their
 // missing-glyph box.

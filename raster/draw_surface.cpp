@@ -107,6 +107,21 @@ void FillSpans(DrawState& s, PixelStore& t, int x, int y, int w, int h) {
   }
 }
 
+// Straight-alpha "over": colour `f` at alpha `a` onto the BGRA pixel `p`,
+// each channel rounded once, so that the result over any opaque colour is
+// within rounding of drawing each layer on that colour.
+inline void CompositeOver(std::uint8_t* p, Bgr f, int a) {
+  const int below = p[3] * (255 - a);         // the pixel's alpha share, x 255
+  const int total = a * 255 + below;          // the result's alpha, x 255; a > 0
+  const auto mix = [&](int top, int under) {
+    return static_cast<std::uint8_t>((top * a * 255 + under * below + total / 2) / total);
+  };
+  p[0] = mix(f.b, p[0]);
+  p[1] = mix(f.g, p[1]);
+  p[2] = mix(f.r, p[2]);
+  p[3] = static_cast<std::uint8_t>((total + 127) / 255);
+}
+
 // Where in a coverage box there may be ink: [x0, x1) x [y0, y1).
 struct InkBounds {
   int x0, y0, x1, y1;
@@ -135,11 +150,14 @@ void BlendCoverage(DrawState& s, PixelStore& t, int dx, int dy, int w, int h, Co
     h = std::min(h, ink.y1);
   }
   const Bgr k = PixelOf(s.backApplied);
+  const bool over = BytesPerPixel == 4 && (s.mode & DrawModeAlphaOver) != 0;
   for (int sy = sy0; sy < h; ++sy) {
     std::uint8_t* p = t.Pixel(dx + sx0, dy + sy);
     for (int sx = sx0; sx < w; ++sx, p += BytesPerPixel) {
       const int a = cov(sx, sy);
-      if (transparent) {
+      if (over) {
+        if (a != 0) CompositeOver(p, f, a);
+      } else if (transparent) {
         if (a == 0) continue;  // the formula leaves the pixel as it is
         p[0] = static_cast<std::uint8_t>((f.b * a + p[0] * (255 - a)) / 255);
         p[1] = static_cast<std::uint8_t>((f.g * a + p[1] * (255 - a)) / 255);
@@ -345,6 +363,7 @@ void EndDraw() { current.reset(); }
 void SetDrawMode(int mode) {
   if (!current) return;
   DrawState& s = *current;
+  if (s.bitsPerPixel != 32) mode &= ~DrawModeAlphaOver;
   if (mode & 0x100) {
     mode &= ~(8 | 0x10 | 0x20);
     if (s.bitsPerPixel == 24) mode &= ~0x100;
@@ -384,15 +403,29 @@ void FillBox(int x, int y, int width, int height, std::uint32_t colour) {
   s.ops->fillBox(s, *t, static_cast<int>(bx), static_cast<int>(by), static_cast<int>(bw), static_cast<int>(bh));
 }
 
-int PaintText(int x, int y, std::string_view text, std::uint32_t colour) {
+namespace {
+
+// Both text calls: Windows-1252 `bytes` when there are any, else `codePoints`.
+int Paint(int x, int y, std::string_view bytes, std::u32string_view codePoints, std::uint32_t colour) {
   DrawState* s = current.get();
   if (!s) return x;
   s->ops->setFrontColour(*s, colour);
   s->ops->setBackColour(*s, s->backSetting);
   PixelStore* t = Target(*s);
-  if (text.empty() || !s->started || !s->font || s->glyphBufferRows == 0 || !t) return x;
-  Windows1252ToUnicode(text, s->codePoints);
-  return s->ops->paintText(*s, *t, x, y, s->codePoints);
+  if ((bytes.empty() && codePoints.empty()) || !s->started || !s->font || s->glyphBufferRows == 0 || !t) return x;
+  if (!bytes.empty()) {
+    Windows1252ToUnicode(bytes, s->codePoints);
+    codePoints = s->codePoints;
+  }
+  return s->ops->paintText(*s, *t, x, y, codePoints);
+}
+
+}  // namespace
+
+int PaintText(int x, int y, std::string_view text, std::uint32_t colour) { return Paint(x, y, text, {}, colour); }
+
+int PaintCodePoints(int x, int y, std::u32string_view text, std::uint32_t colour) {
+  return Paint(x, y, {}, text, colour);
 }
 
 int MeasureTextWidth(std::string_view text) {

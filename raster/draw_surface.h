@@ -13,6 +13,10 @@
 
 inline constexpr int DrawModeOpaque = 0;
 inline constexpr int DrawModeTransparent = 1;
+// Added to DrawModeTransparent on a 32-bit target: text is composited "over"
+// what lies below, its coverage as alpha, in straight (not premultiplied)
+// RGBA. A pixel nothing covers keeps its colour and alpha. Ignored at 24 bits.
+inline constexpr int DrawModeAlphaOver = 0x1000;
 
 // The font SetDrawFont(-1) selects: the stand-in for the platform's stock
 // system font.
@@ -35,6 +39,8 @@ void FillBox(int x, int y, int width, int height, std::uint32_t colour);
 // plus the text's advance (plus a positive italic overhang),
 // however much of it was visible.
 int PaintText(int x, int y, std::string_view text, std::uint32_t colour);
+// The same for Unicode code points, for characters past the code page.
+int PaintCodePoints(int x, int y, std::u32string_view text, std::uint32_t colour);
 int MeasureTextWidth(std::string_view text);
 int MeasureTextHeight(std::string_view text);
 void PasteImage(ImageHandleValue image, int x, int y);

@@ -12,22 +12,33 @@ RendererSettings rendererSettings;
 
 namespace {
 
-void DrawShadowCopies(std::string_view text, int ox, int oy, int count) {
+// PaintText for single-byte codes, PaintCodePoints for Unicode.
+int Paint(int x, int y, std::string_view text, std::uint32_t colour) { return PaintText(x, y, text, colour); }
+int Paint(int x, int y, std::u32string_view text, std::uint32_t colour) { return PaintCodePoints(x, y, text, colour); }
+
+template <class Text>
+void DrawShadowCopies(Text text, int ox, int oy, int count) {
   const RendererSettings& s = rendererSettings;
   SetDrawFont(FontHandle(ShadowFont));
   for (int i = 1; i <= count; ++i) {
-    for (int j = 1; j <= count; ++j) PaintText(ox + s.shadowOffsetX + i, oy + s.shadowOffsetY + j, text, s.shadowColour);
+    for (int j = 1; j <= count; ++j) Paint(ox + s.shadowOffsetX + i, oy + s.shadowOffsetY + j, text, s.shadowColour);
   }
 }
 
-void DrawFace(std::string_view text, int ox, int oy) {
+template <class Text>
+void DrawFace(Text text, int ox, int oy) {
   SetDrawFont(FontHandle(FaceFont));
-  PaintText(ox, oy, text, rendererSettings.textColour);
+  Paint(ox, oy, text, rendererSettings.textColour);
 }
 
 }  // namespace
 
 void DrawLayeredGlyph(std::string_view text, int ox, int oy, bool shadowOn, int count) {
+  if (shadowOn) DrawShadowCopies(text, ox, oy, count);
+  DrawFace(text, ox, oy);
+}
+
+void DrawLayeredGlyph(std::u32string_view text, int ox, int oy, bool shadowOn, int count) {
   if (shadowOn) DrawShadowCopies(text, ox, oy, count);
   DrawFace(text, ox, oy);
 }

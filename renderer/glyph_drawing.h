@@ -9,6 +9,8 @@
 // shadow font and colour at (ox + X + i, oy + Y + j), i outer, j inner, for
 // i, j = 1..count; then the face in the face font and text colour.
 void DrawLayeredGlyph(std::string_view text, int ox, int oy, bool shadowOn, int count);
+// The same for Unicode code points.
+void DrawLayeredGlyph(std::u32string_view text, int ox, int oy, bool shadowOn, int count);
 
 // Remakes fonts 2 and 1 from the settings, redraws the preview image, and
 // stores in the settings' cellMeasure and returns the cell measure: the larger

@@ -2,10 +2,12 @@
 #include <string>
 
 #include "composer/compose.h"
+#include "kilnbatch/character_lists.h"
 #include "kilnbatch/commands.h"
 #include "kilnbatch/options.h"
 #include "raster/bmp_file.h"
 #include "raster/image.h"
+#include "core/sheet_format.h"
 #include "core/text_codes.h"
 
 namespace {
@@ -26,6 +28,24 @@ int UsageError(const std::string& message) {
 int Failure(const std::string& message) {
   std::fprintf(stderr, "kilnbatch caption: %s\n", message.c_str());
   return ExitFailed;
+}
+
+// Names, on standard error, each character of `text` the sheet has no cell
+// for: one past the code page, or past the sheet's last row. The caption is
+// made all the same, as the window makes it.
+void ListCharactersWithoutCell(std::string_view text) {
+  const ImageRecord* sheet = FindImageRecord(SheetImageNumber);
+  std::u32string characters;
+  std::u32string listed;
+  if (!DecodeUtf8(text, characters)) return;  // the window's text is UTF-8; a stray byte was drawn as "?"
+  for (const char32_t c : characters) {
+    const int code = Windows1252ByteOf(c);
+    if ((code >= 0 && SheetHasCell(code, sheet->width, sheet->height)) || listed.find(c) != listed.npos) continue;
+    listed += c;
+  }
+  if (!listed.empty()) {
+    std::fprintf(stderr, "kilnbatch caption: warning: the sheet has no cell for%s\n", CodePointNames(listed).c_str());
+  }
 }
 
 struct Images {
@@ -74,6 +94,7 @@ int RunCaption(int argc, char** argv) {
     return Failure("the caption image would be wider than " + std::to_string(ImageMaxSide) + " pixels");
   }
   if (!ComposeButtonImage(size[0], size[1], codes, withAlpha)) return Failure("out of memory");
+  ListCharactersWithoutCell(*text);
   if (std::string why; !SaveImage(ButtonImage, out->c_str(), *format, 7, &why)) return Failure(*out + ": " + why);
   return ExitDone;
 }

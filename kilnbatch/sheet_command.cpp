@@ -4,6 +4,7 @@
 #include <string>
 #include <tuple>
 
+#include "kilnbatch/character_lists.h"
 #include "kilnbatch/commands.h"
 #include "kilnbatch/options.h"
 #include "raster/bmp_file.h"
@@ -22,6 +23,7 @@ constexpr const char* SheetUsage =
     "         [--underline] [--strikeout] [--colour RRGGBB] [--background RRGGBB]\n"
     "         [--shadow] [--shadow-size PT] [--shadow-colour RRGGBB] [--offset X,Y]\n"
     "         [--fit [--padding P]] [--charset ascii|windows-1252]\n"
+    "         [--chars SPEC | --chars-file FILE [--columns N]] [--transparent]\n"
     "         [--count C] [--preview PREVIEW.bmp] [--test TEXT] [--dpi N] [--format png|bmp]\n";
 
 const std::vector<OptionSpec> SheetOptions = {
@@ -30,7 +32,8 @@ const std::vector<OptionSpec> SheetOptions = {
     {"--background", true}, {"--shadow", false},    {"--shadow-size", true},  {"--shadow-colour", true},
     {"--offset", true},    {"--count", true},       {"--preview", true},      {"--test", true},
     {"--fit", false},      {"--padding", true},
-    {"--dpi", true},       {"--format", true},      {"--charset", true},
+    {"--dpi", true},       {"--format", true},      {"--charset", true},      {"--chars", true},
+    {"--chars-file", true}, {"--columns", true},    {"--transparent", false},
 };
 
 int UsageError(const std::string& message) {
@@ -91,10 +94,30 @@ int RunSheet(int argc, char** argv) {
   if (charsetName && *charsetName != "ascii" && *charsetName != "windows-1252") {
     return UsageError("--charset must be ascii or windows-1252");
   }
-  // With a character set named, characters the face lacks are left out and listed.
+  SheetRequest request;
+  if (opts.Has("--fit")) request.fitPadding = padding;
+  if (charsetName == "windows-1252") request.lastCode = Windows1252SheetLastCode;
+  const auto chars = opts.Value("--chars"), charsFile = opts.Value("--chars-file");
+  if (int(charsetName.has_value()) + int(chars.has_value()) + int(charsFile.has_value()) > 1) {
+    return UsageError("--charset, --chars and --chars-file each choose the characters: give one");
+  }
+  if (std::string why; chars) {
+    auto parsed = ParseCharacterRanges(*chars, &why);
+    if (!parsed) return UsageError("--chars: " + why);
+    request.characters = std::move(*parsed);
+  }
+  if (opts.Has("--columns") && !chars && !charsFile) return UsageError("--columns needs --chars or --chars-file");
+  if (!number("--columns", 1, ImageMaxSide, request.columns)) return UsageError("--columns must be 1 to 32767");
+  if (opts.Has("--transparent") && *format != ImageFormatPng) {
+    return UsageError("--transparent needs a PNG sheet (-o NAME.png or --format png)");
+  }
+  if (opts.Has("--transparent") && opts.Has("--background")) {
+    return UsageError("--transparent leaves no background to colour");
+  }
+  request.transparent = opts.Has("--transparent");
+  // With the characters chosen, those the face lacks are left out and listed.
   std::vector<char32_t> missing;
-  const SheetCharset charset{charsetName == "windows-1252" ? Windows1252SheetLastCode : SheetLastCode,
-                             charsetName ? &missing : nullptr};
+  if (charsetName || chars || charsFile) request.missing = &missing;
   if (!colour("--colour", s.textColour)) return UsageError("--colour must be six hex digits, RRGGBB");
   if (!colour("--background", s.backgroundColour)) return UsageError("--background must be six hex digits, RRGGBB");
   if (!colour("--shadow-colour", s.shadowColour)) {
@@ -120,6 +143,16 @@ int RunSheet(int argc, char** argv) {
     }
   }
 
+  // The file last among the checks: it is read only for a command line that is otherwise right.
+  if (std::string why; charsFile) {
+    auto read = ReadCharactersFile(charsFile->c_str(), &why);
+    if (!read) {
+      std::fprintf(stderr, "kilnbatch sheet: %s: %s\n", charsFile->c_str(), why.c_str());
+      return ExitFailed;
+    }
+    request.characters = std::move(*read);
+  }
+
   Images released;
   SetFontResolution(dpi);
   rendererSettings = s;
@@ -127,10 +160,13 @@ int RunSheet(int argc, char** argv) {
     std::fputs("kilnbatch sheet: out of memory\n", stderr);
     return ExitFailed;
   }
-  const int n =
-      BuildCharacterSheet(shadowOn, count, test, opts.Has("--fit") ? std::optional(padding) : std::nullopt, charset);
+  const int n = BuildCharacterSheet(shadowOn, count, test, request);
   if (!n) {
-    std::fputs("kilnbatch sheet: the character sheet would be too large for this font size\n", stderr);
+    std::fputs(request.characters.empty()
+                   ? "kilnbatch sheet: the character sheet would be too large for this font size\n"
+                   : "kilnbatch sheet: the character sheet would be too large: fewer characters, a smaller size "
+                     "or other --columns may fit\n",
+               stderr);
     return ExitFailed;
   }
   if (const PlatformFont* face = FontOfHandle(FontHandle(FaceFont)); face && face->IsFallback()) {
@@ -138,13 +174,8 @@ int RunSheet(int argc, char** argv) {
                  face->FamilyName().c_str());
   }
   if (!missing.empty()) {
-    std::string list;
-    for (const char32_t c : missing) {
-      char hex[16];
-      std::snprintf(hex, sizeof hex, " U+%04X", static_cast<unsigned>(c));
-      list += hex;
-    }
-    std::fprintf(stderr, "kilnbatch sheet: the face has no glyph for%s\n", list.c_str());
+    std::fprintf(stderr, "kilnbatch sheet: the face has no glyph for%s\n",
+                 CodePointNames(std::u32string(missing.begin(), missing.end())).c_str());
   }
   // The preview first: when it cannot be written, the sheet is left as it was.
   if (const auto preview = opts.Value("--preview")) {
@@ -164,7 +195,7 @@ int RunSheet(int argc, char** argv) {
     imageOnStdout |= path && ::fstat(1, &console) == 0 && ::stat(path->c_str(), &image) == 0 &&
                      image.st_dev == console.st_dev && image.st_ino == console.st_ino;
   }
-  std::fprintf(imageOnStdout ? stderr : stdout, "cell %d, sheet %dx%d\n", n, SheetColumns * n,
-               SheetRowsFor(charset.lastCode) * n);
+  const ImageRecord* sheet = FindImageRecord(SheetImage);
+  std::fprintf(imageOnStdout ? stderr : stdout, "cell %d, sheet %dx%d\n", n, sheet->width, sheet->height);
   return ExitDone;
 }

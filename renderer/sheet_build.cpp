@@ -1,6 +1,7 @@
 #include "renderer/sheet_build.h"
 
 #include <algorithm>
+#include <cassert>
 #include <climits>
 #include <string>
 
@@ -46,26 +47,49 @@ InkBox InkOf(const PlatformFont& font, int overhang, char32_t code) {
           std::min(ink.y1, font.CellHeight())};
 }
 
-// The codes a sheet draws, in order: the characters among its codes, less
-// those the face lacks when they are to be listed.
-std::vector<int> CodesDrawn(const SheetCharset& charset) {
+// One character of a sheet and its cell.
+struct Placement {
+  char32_t character;
+  int column, row;
+};
+
+// The characters a sheet draws, with their cells: by code, or in the order
+// given. A character the face lacks is left out when it is to be listed.
+std::vector<Placement> CharactersDrawn(const SheetRequest& request) {
   const PlatformFont* face = FontOfHandle(FontHandle(FaceFont));
-  std::vector<int> codes;
-  for (int code = SheetFirstCode; code <= charset.lastCode; ++code) {
+  std::vector<Placement> drawn;
+  const auto take = [&](char32_t c, int column, int row) {
+    if (request.missing && face && !face->HasGlyph(c)) {
+      request.missing->push_back(c);
+      return;
+    }
+    drawn.push_back({c, column, row});
+  };
+  if (!request.characters.empty()) {
+    for (std::size_t i = 0; i < request.characters.size(); ++i) {
+      const int at = static_cast<int>(i);
+      take(request.characters[i], at % request.columns, at / request.columns);
+    }
+    return drawn;
+  }
+  for (int code = SheetFirstCode; code <= request.lastCode; ++code) {
     const char32_t c = Windows1252ToUnicode(static_cast<std::uint8_t>(code));
     if (code == SheetDeleteCode || c == 0) continue;
-    if (charset.missing && face && !face->HasGlyph(c)) {
-      charset.missing->push_back(c);
-      continue;
-    }
-    codes.push_back(code);
+    const SheetCell cell = SheetCellOf(code);
+    take(c, cell.column, cell.row);
   }
-  return codes;
+  return drawn;
+}
+
+std::u32string CharactersOf(const std::vector<Placement>& drawn) {
+  std::u32string characters;
+  for (const Placement& p : drawn) characters += p.character;
+  return characters;
 }
 
 }  // namespace
 
-SheetLayout FittedSheetLayout(bool shadowOn, int count, int padding, const std::vector<int>* codes) {
+SheetLayout FittedSheetLayout(bool shadowOn, int count, int padding, const std::u32string* characters) {
   const RendererSettings& s = rendererSettings;
   const PlatformFont* face = FontOfHandle(FontHandle(FaceFont));
   const PlatformFont* shadow = shadowOn ? FontOfHandle(FontHandle(ShadowFont)) : nullptr;
@@ -75,20 +99,19 @@ SheetLayout FittedSheetLayout(bool shadowOn, int count, int padding, const std::
   // L, U, R and D are signed: ink that starts right of or below the origin
   // leaves the origin at (4, 0), where readers of the grid expect it.
   InkBox reach;
-  const std::vector<int> defaultCodes = codes ? std::vector<int>{} : CodesDrawn({});
-  for (const int byte : codes ? *codes : defaultCodes) {
-    const char32_t code = Windows1252ToUnicode(static_cast<std::uint8_t>(byte));
-    reach.Add(InkOf(*face, faceOverhang, code));
+  const std::u32string defaultCharacters = characters ? U"" : CharactersOf(CharactersDrawn({}));
+  for (const char32_t c : characters ? *characters : defaultCharacters) {
+    reach.Add(InkOf(*face, faceOverhang, c));
     // The count x count copies together cover the glyph moved by X + 1 .. X + count, Y + 1 .. Y + count.
-    if (shadow) reach.Add(InkOf(*shadow, shadowOverhang, code), s.shadowOffsetX + 1, s.shadowOffsetY + 1, count - 1);
+    if (shadow) reach.Add(InkOf(*shadow, shadowOverhang, c), s.shadowOffsetX + 1, s.shadowOffsetY + 1, count - 1);
   }
   if (reach.x0 >= reach.x1) reach = {0, 0, 0, 0};  // no ink at all
   const int ox = std::max(SheetFaceInset, padding - reach.x0), oy = std::max(0, padding - reach.y0);
   return {std::max(ox + reach.x1 + padding, oy + reach.y1 + padding), ox, oy};
 }
 
-int BuildCharacterSheet(bool shadowOn, int count, std::string_view testText, std::optional<int> fitPadding,
-                        SheetCharset charset) {
+int BuildCharacterSheet(bool shadowOn, int count, std::string_view testText, const SheetRequest& request) {
+  assert(request.columns >= 1);
   RendererSettings& s = rendererSettings;
   // RefreshPreview has just made both fonts from the settings.
   const int measured = RefreshPreview(shadowOn, count, testText) + SheetFaceInset;
@@ -98,24 +121,31 @@ int BuildCharacterSheet(bool shadowOn, int count, std::string_view testText, std
   // font; a sheet past the image size limit cannot be made at all.
   if (measured <= SheetFaceInset) return 0;
   if (!FontHandle(FaceFont) || (shadowOn && !FontHandle(ShadowFont))) return 0;
-  if (charset.missing) charset.missing->clear();
-  const std::vector<int> codes = CodesDrawn(charset);
-  const SheetLayout cells =
-      fitPadding ? FittedSheetLayout(shadowOn, count, *fitPadding, &codes) : SheetLayout{measured};
-  const int n = cells.pitch, rows = SheetRowsFor(charset.lastCode);
-  if (n <= 0 || static_cast<long long>(n) * std::max(SheetColumns, rows) > ImageMaxSide) return 0;
+  if (request.missing) request.missing->clear();
+  const std::vector<Placement> drawn = CharactersDrawn(request);
+  const std::u32string characters = CharactersOf(drawn);
+  const SheetLayout cells = request.fitPadding ? FittedSheetLayout(shadowOn, count, *request.fitPadding, &characters)
+                                               : SheetLayout{measured};
+  const bool byCode = request.characters.empty();
+  const long long columns = byCode ? SheetColumns : request.columns;
+  const long long rows = byCode ? SheetRowsFor(request.lastCode)
+                                : (static_cast<long long>(request.characters.size()) + columns - 1) / columns;
+  const long long n = cells.pitch, side = columns * n, height = rows * n;
+  if (n <= 0 || std::max(side, height) > ImageMaxSide || side * height > SheetMaxPixels) return 0;
 
-  const int side = SheetColumns * n, height = rows * n;
-  if (!MakeImage(SheetImage, side, height)) return 0;
+  if (!MakeImageWithDepth(SheetImage, static_cast<int>(side), static_cast<int>(height),
+                          request.transparent ? 32 | ImageClearAlpha : 24)) {
+    return 0;
+  }
   if (!BeginDraw(ImageSurface(SheetImage))) return 0;
-  SetDrawMode(DrawModeTransparent);
-  FillBox(0, 0, side, height, s.backgroundColour);
-  for (const int code : codes) {
-    const char ch = static_cast<char>(code);
-    const SheetCell cell = SheetCellOf(code);
-    DrawLayeredGlyph(std::string_view(&ch, 1), cell.column * n + cells.originX, cell.row * n + cells.originY, shadowOn,
-                     count);
+  SetDrawMode(DrawModeTransparent | (request.transparent ? DrawModeAlphaOver : 0));
+  // Transparent pixels carry the text colour, so filtering toward them keeps the edges' colour.
+  FillBox(0, 0, static_cast<int>(side), static_cast<int>(height),
+          request.transparent ? s.textColour : s.backgroundColour);
+  for (const Placement& p : drawn) {
+    DrawLayeredGlyph(std::u32string_view(&p.character, 1), p.column * cells.pitch + cells.originX,
+                     p.row * cells.pitch + cells.originY, shadowOn, count);
   }
   EndDraw();
-  return n;
+  return cells.pitch;
 }

@@ -3,27 +3,40 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/sheet_format.h"
 
-// Builds image SheetImage from the settings (redrawing the preview on the
-// way). Returns the cell size N, or 0 when the sheet cannot be made (the
-// fonts cannot be had, or 10 x N is too large for an image); an earlier sheet
-// is then left as it was.
-// With `fitPadding`, the cells are those of FittedSheetLayout.
-// The codes run from SheetFirstCode to `charset.lastCode`, laid out by code,
-// SheetRowsFor(lastCode) rows of cells; codes that are no Windows-1252
-// character (127, the undefined ones) stay background.
-struct SheetCharset {
+// What a sheet holds and how it is laid out; the default is the windows'
+// sheet, codes 32 to 126 in cells of the measured N.
+struct SheetRequest {
+  // With a value, the cells are those of FittedSheetLayout with this padding.
+  std::optional<int> fitPadding;
+  // Laid out by code: the codes from SheetFirstCode to `lastCode`,
+  // SheetRowsFor(lastCode) rows; codes that are no Windows-1252 character
+  // (127, the undefined ones) stay background.
   int lastCode = SheetLastCode;
+  // When not empty, these characters instead, in this order, `columns` a row.
+  std::u32string characters;
+  int columns = SheetColumns;
+  // A 32-bit sheet whose background is fully transparent (carrying the text
+  // colour), each layer composited over what lies below.
+  bool transparent = false;
   // When given, a character the face has no glyph for is left background and
   // its code point listed here; otherwise the face's missing-glyph box is drawn.
   std::vector<char32_t>* missing = nullptr;
 };
-int BuildCharacterSheet(bool shadowOn, int count, std::string_view testText,
-                        std::optional<int> fitPadding = std::nullopt, SheetCharset charset = {});
+
+// Builds image SheetImage from the settings (redrawing the preview on the
+// way). Returns the cell size N, or 0 when the sheet cannot be made (the
+// fonts cannot be had, or the sheet is too large for an image); an earlier
+// sheet is then left as it was.
+int BuildCharacterSheet(bool shadowOn, int count, std::string_view testText, const SheetRequest& request = {});
+
+// A sheet's pixels are capped well below what a side of ImageMaxSide allows.
+inline constexpr long long SheetMaxPixels = 256ll * 1024 * 1024;
 
 // The cell pitch N and where each face's origin lies in its cell.
 struct SheetLayout {
@@ -36,6 +49,6 @@ struct SheetLayout {
 // (its shadow copies, when `shadowOn`, and its face, in the fonts made now)
 // with `padding` pixels of background on every side. The origin stays at
 // (SheetFaceInset, 0) unless ink reaches further left or up. Pitch 0 when a
-// font is missing. `codes` are the sheet's codes drawn (by default, those of
-// the default sheet).
-SheetLayout FittedSheetLayout(bool shadowOn, int count, int padding, const std::vector<int>* codes = nullptr);
+// font is missing. `characters` are those the sheet draws (by default, those
+// of the default sheet).
+SheetLayout FittedSheetLayout(bool shadowOn, int count, int padding, const std::u32string* characters = nullptr);

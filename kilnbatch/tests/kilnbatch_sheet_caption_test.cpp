@@ -113,6 +113,10 @@ TEST_F(KilnbatchSheetCaption, AWindows1252SheetLeavesEmptyWhatItCannotDrawAndCap
   ASSERT_TRUE(Kilnbatch("caption --sheet " + Quote(sheet) + " --text 'Caf\xC3\xA9 5\xE2\x82\xAC' -o " + Quote(caption), folder).exitCode == 0 &&
               ComposeButtonImage(DefaultCellSize(), DefaultCellSize(), "Caf\xE9 5\x80") == 1 && ReadImageFile(7, caption.c_str()) != 0);
   EXPECT_EQ(ImagePixels(ImageHandle(7))->bytes, ImagePixels(ImageHandle(ButtonImage))->bytes);
+  // Only characters with no cell are listed: past the code page, or past an ASCII sheet's rows.
+  ASSERT_EQ(Kilnbatch("sheet -o " + Quote(sheet), folder).exitCode, 0);
+  EXPECT_EQ(Kilnbatch("caption --sheet " + Quote(sheet) + " --text 'Caf\xC3\xA9 \xE6\x97\xA5\xE2\x82\xAC\xC3\xA9' -o " + Quote(caption), folder).errors,
+            "kilnbatch caption: warning: the sheet has no cell for U+00E9 U+65E5\n");
 }
 
 // A sheet with alpha keeps it in a PNG caption, a cell beyond the sheet clear; a BMP caption is over black.
@@ -145,6 +149,9 @@ TEST_F(KilnbatchSheetCaption, ValuesOutsideTheControlsRangesAreUsageErrorsNaming
       {"--dpi 0", "--dpi"},       {"--dpi 1", "--size 8 at --dpi 1 is under one pixel"}, {"--format gif", "--format"},
       {"--padding 2", "--padding needs --fit"}, {"--fit --padding 101", "--padding must be 0 to 100"},
       {"--charset koi8", "--charset must be ascii or windows-1252"},
+      {"--transparent", "--transparent needs a PNG sheet"}, {"--format png --transparent --background 000000", "no background"},
+      {"--chars 66-65", "'66-65'"}, {"--chars 65 --charset ascii", "give one"}, {"--columns 3", "--columns needs --chars"},
+      {"--chars 65 --columns 0", "--columns must be"},
   };
   for (const Case& c : cases) {
     const Outcome run = Kilnbatch("sheet -o " + Quote(out) + " " + c.args, folder);

@@ -101,7 +101,9 @@ TEST_F(SheetBuildTest, FittedSheetGlyphDrawnAloneEqualsItInItsCellLessPaddingAnd
                         {FontStrikeOut, 10, 30, -5, -3, 2, 3}}) {
     s.styleBits = c.style, s.fontSize = c.size, s.shadowSize = c.shadowSize, s.shadowOffsetX = c.x, s.shadowOffsetY = c.y;
     s.shadowColour = 0xFF8000, s.backgroundColour = 0x201000;
-    const int n = BuildCharacterSheet(true, c.count, "A", c.padding), side = 10 * n;
+    SheetRequest fitted;
+    fitted.fitPadding = c.padding;
+    const int n = BuildCharacterSheet(true, c.count, "A", fitted), side = 10 * n;
     const SheetLayout fit = FittedSheetLayout(true, c.count, c.padding);
     const PixelStore sheet = *ImagePixels(ImageHandle(SheetImage));
     const auto blank = Drawn(side, side, [] {});
@@ -115,6 +117,64 @@ TEST_F(SheetBuildTest, FittedSheetGlyphDrawnAloneEqualsItInItsCellLessPaddingAnd
         const bool inside = std::min(x, y) >= c.padding && std::max(x, y) < n - c.padding;
         ASSERT_EQ(alone[at], (inside ? sheet.bytes : blank)[at]) << "code " << code << " at " << x << "," << y;
       }
+    }
+  }
+}
+
+// Characters given fill their cells in their order, `columns` a row, each as
+// it is drawn alone; one the face lacks is listed and its cell left background.
+TEST_F(SheetBuildTest, CharactersGivenFillTheirCellsInOrder) {
+  rendererSettings.shadowOffsetX = -3;
+  std::vector<char32_t> missing;
+  SheetRequest request;
+  request.characters = U"A\u00E9\u65E5\u20AC\u042F";
+  request.columns = 2, request.missing = &missing, request.fitPadding = 1;
+  const int n = BuildCharacterSheet(true, 2, "A", request);
+  ASSERT_GT(n, 0);
+  EXPECT_EQ(missing, std::vector<char32_t>{0x65E5});
+  EXPECT_EQ(FindImageRecord(SheetImage)->width, 2 * n);
+  EXPECT_EQ(FindImageRecord(SheetImage)->height, 3 * n);
+  const std::u32string drawn = U"A\u00E9\u20AC\u042F";
+  const SheetLayout fit = FittedSheetLayout(true, 2, 1, &drawn);
+  const auto expected = Drawn(2 * n, 3 * n, [&] {
+    for (const int at : {0, 1, 3, 4}) {
+      DrawLayeredGlyph(std::u32string_view(&request.characters[at], 1), at % 2 * n + fit.originX,
+                       at / 2 * n + fit.originY, true, 2);
+    }
+  });
+  EXPECT_EQ(ImagePixels(ImageHandle(SheetImage))->bytes, expected);
+}
+
+// A transparent sheet composited over an opaque colour is the opaque sheet
+// drawn on that colour, within the opaque path's rounding: it truncates at
+// every layer, so one layer matches exactly and each further layer may lose
+// up to one more unit. What nothing covers carries the text colour at alpha 0.
+TEST_F(SheetBuildTest, TransparentSheetOverAColourIsTheSheetDrawnOnIt) {
+  RendererSettings& s = rendererSettings;
+  s.textColour = 0x40C0FF, s.shadowColour = 0xFF8000, s.shadowSize = 12, s.styleBits = FontItalic;
+  s.shadowOffsetX = 1, s.shadowOffsetY = 2;
+  struct Case { bool shadowOn; int count, drift; };
+  for (const Case& c : {Case{false, 1, 0}, {true, 1, 2}, {true, 2, 3}}) {
+    SheetRequest clear;
+    clear.transparent = true;
+    ASSERT_GT(BuildCharacterSheet(c.shadowOn, c.count, "A", clear), 0);
+    const PixelStore over = *ImagePixels(ImageHandle(SheetImage));
+    ASSERT_EQ(over.bitsPerPixel, 32);
+    EXPECT_EQ(std::vector<std::uint8_t>(over.Pixel(0, 0), over.Pixel(0, 0) + 4),
+              (std::vector<std::uint8_t>{0x40, 0xC0, 0xFF, 0}));
+    for (const std::uint32_t background : {0x000000u, 0xFFFFFFu, 0x3060A0u}) {
+      s.backgroundColour = background;
+      ASSERT_GT(BuildCharacterSheet(c.shadowOn, c.count, "A"), 0);
+      const PixelStore& opaque = *ImagePixels(ImageHandle(SheetImage));
+      const int under[3] = {int(background >> 16), int(background >> 8) & 0xFF, int(background & 0xFF)};
+      int worst = 0;
+      for (int y = 0; y < over.height; ++y) {
+        for (int x = 0; x < over.width; ++x) {
+          const std::uint8_t *p = over.Pixel(x, y), *q = opaque.Pixel(x, y);
+          for (int i = 0; i < 3; ++i) worst = std::max(worst, std::abs((p[i] * p[3] + under[i] * (255 - p[3])) / 255 - q[i]));
+        }
+      }
+      EXPECT_LE(worst, c.drift) << "count " << c.count << " background " << std::hex << background;
     }
   }
 }

@@ -98,7 +98,7 @@ int RunSheet(int argc, char** argv) {
   if (opts.Has("--fit")) request.fitPadding = padding;
   if (charsetName == "windows-1252") request.lastCode = Windows1252SheetLastCode;
   const auto chars = opts.Value("--chars"), charsFile = opts.Value("--chars-file");
-  if (int(charsetName.has_value()) + int(chars.has_value()) + int(charsFile.has_value()) > 1) {
+  if ((charsetName ? 1 : 0) + (chars ? 1 : 0) + (charsFile ? 1 : 0) > 1) {
     return UsageError("--charset, --chars and --chars-file each choose the characters: give one");
   }
   if (std::string why; chars) {

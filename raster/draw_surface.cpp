@@ -108,8 +108,8 @@ void FillSpans(DrawState& s, PixelStore& t, int x, int y, int w, int h) {
 }
 
 // Straight-alpha "over": colour `f` at alpha `a` onto the BGRA pixel `p`,
-// each channel rounded once, so that the result over any opaque colour is
-// within rounding of drawing each layer on that colour.
+// each channel rounded once from the exact result, so that layers do not
+// pile up rounding as the opaque path's truncation does.
 inline void CompositeOver(std::uint8_t* p, Bgr f, int a) {
   const int below = p[3] * (255 - a);         // the pixel's alpha share, x 255
   const int total = a * 255 + below;          // the result's alpha, x 255; a > 0

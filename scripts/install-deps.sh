@@ -8,6 +8,8 @@ packages=(
   clang libclang-rt-14-dev            # sanitizer and fuzzer runtimes
   libgtest-dev libgmock-dev libbenchmark-dev
   libpng-dev                          # PNG sheets
+  libharfbuzz-dev                     # kerning pairs for font descriptors
+  libpugixml-dev nlohmann-json3-dev   # reading XML and JSON font descriptors
   libfreetype-dev libfontconfig-dev fonts-liberation2 fonts-dejavu-core fonts-dejavu-extra
   qt6-base-dev libgl-dev              # the window toolkit
   xvfb xauth xdotool python3 python3-xlib   # end-to-end tests in a real X server

@@ -7,6 +7,9 @@
 #include FT_MODULE_H
 #include FT_OUTLINE_H
 #include FT_TRUETYPE_TABLES_H
+#include <hb-ft.h>
+#include <hb-ot.h>
+#include <hb.h>
 
 #include <algorithm>
 #include <array>
@@ -181,6 +184,208 @@ bool BufferArgumentsValid(const std::uint8_t* buffer, int width, int height, int
   return buffer != nullptr && pitch >= width;
 }
 
+// ---------------------------------------------------------------------------
+// Kerning
+
+struct HbFaceDeleter {
+  void operator()(hb_face_t* f) const { hb_face_destroy(f); }
+};
+struct HbFontDeleter {
+  void operator()(hb_font_t* f) const { hb_font_destroy(f); }
+};
+struct HbBufferDeleter {
+  void operator()(hb_buffer_t* b) const { hb_buffer_destroy(b); }
+};
+struct HbPlanDeleter {
+  void operator()(hb_shape_plan_t* p) const { hb_shape_plan_destroy(p); }
+};
+using HbFacePtr = std::unique_ptr<hb_face_t, HbFaceDeleter>;
+using HbFontPtr = std::unique_ptr<hb_font_t, HbFontDeleter>;
+using HbBufferPtr = std::unique_ptr<hb_buffer_t, HbBufferDeleter>;
+using HbPlanPtr = std::unique_ptr<hb_shape_plan_t, HbPlanDeleter>;
+using HbSetPtr = std::unique_ptr<hb_set_t, void (*)(hb_set_t*)>;
+
+HbSetPtr MakeSet() { return {hb_set_create(), hb_set_destroy}; }
+
+constexpr hb_tag_t KernTag = HB_TAG('k', 'e', 'r', 'n');
+
+constexpr hb_feature_t Feature(hb_tag_t tag, std::uint32_t value) {
+  return {tag, value, HB_FEATURE_GLOBAL_START, HB_FEATURE_GLOBAL_END};
+}
+
+// Ligatures off, so that a pair stays two glyphs, and kerning on or off.
+constexpr std::array<hb_feature_t, 6> PairFeatures(bool kern) {
+  return {Feature(HB_TAG('l', 'i', 'g', 'a'), 0), Feature(HB_TAG('c', 'l', 'i', 'g'), 0),
+          Feature(HB_TAG('c', 'a', 'l', 't'), 0), Feature(HB_TAG('r', 'l', 'i', 'g'), 0),
+          Feature(HB_TAG('d', 'l', 'i', 'g'), 0), Feature(KernTag, kern ? 1 : 0)};
+}
+constexpr std::array<std::array<hb_feature_t, 6>, 2> PairFeatureSets{PairFeatures(false), PairFeatures(true)};
+
+bool HasKernTable(hb_face_t* face) {
+  std::unique_ptr<hb_blob_t, void (*)(hb_blob_t*)> table(hb_face_reference_table(face, KernTag),
+                                                         hb_blob_destroy);
+  return hb_blob_get_length(table.get()) > 0;
+}
+
+bool FaceHasKerning(hb_face_t* face) {
+  HbSetPtr lookups = MakeSet();
+  const std::array<hb_tag_t, 2> kern{KernTag, HB_TAG_NONE};
+  hb_ot_layout_collect_lookups(face, HB_OT_TAG_GPOS, nullptr, nullptr, kern.data(), lookups.get());
+  return !hb_set_is_empty(lookups.get()) || HasKernTable(face);
+}
+
+// How far HarfBuzz's layout moves the second of two characters because of
+// kerning: the pair is shaped with the `kern` feature (which also drives a
+// legacy `kern` table) on and off, so that what shaping does to a pair anyway
+// (zero-width combining marks and joiners) does not count. Each pair is
+// shaped on its own, left to right, in the script of its first character that
+// has one (as HarfBuzz guesses a run's script) and no language, so the user's
+// locale plays no part.
+class PairKerning {
+ public:
+  // Null when the face has no kerning lookups and no `kern` table.
+  static std::unique_ptr<PairKerning> Make(FT_Face ftFace) {
+    HbFacePtr face(hb_ft_face_create_referenced(ftFace));
+    if (!FaceHasKerning(face.get())) return nullptr;
+    auto kerning = std::make_unique<PairKerning>();
+    kerning->font_.reset(hb_font_create(face.get()));
+    hb_ot_font_set_funcs(kerning->font_.get());
+    // Font units: the caller scales to pixels once, with its own rounding.
+    const int upem = static_cast<int>(hb_face_get_upem(face.get()));
+    hb_font_set_scale(kerning->font_.get(), upem, upem);
+    kerning->buffer_.reset(hb_buffer_create());
+    if (!hb_buffer_allocation_successful(kerning->buffer_.get())) return nullptr;
+    kerning->face_ = std::move(face);
+    return kerning;
+  }
+
+  // Calls emit(first, second, units) for every ordered pair of `codes` that
+  // kerning moves, in font units, first outer.
+  template <typename Emit>
+  void ForEachPair(const std::vector<char32_t>& codes, Emit emit) {
+    struct Code {
+      char32_t code;
+      hb_script_t script;
+      hb_codepoint_t glyph;
+    };
+    std::vector<Code> all;
+    all.reserve(codes.size());
+    for (const char32_t c : codes) {
+      hb_codepoint_t glyph = 0;
+      hb_font_get_nominal_glyph(font_.get(), c, &glyph);
+      all.push_back({c, RealScript(c), glyph});
+    }
+    for (const Code& first : all) {
+      for (const Code& second : all) {
+        const hb_script_t script = first.script != HB_SCRIPT_INVALID ? first.script : second.script;
+        const Plans* plans = PlansFor(script);
+        // A pair neither of whose glyphs a substitution or a kerning lookup
+        // can start on is shaped the same either way: most pairs are such.
+        if (plans->touched && !hb_set_has(plans->touched.get(), first.glyph) &&
+            !hb_set_has(plans->touched.get(), second.glyph)) {
+          continue;
+        }
+        const std::int64_t units = Units(first.code, second.code, *plans);
+        if (units != 0) emit(first.code, second.code, units);
+      }
+    }
+  }
+
+ private:
+  struct Plans {
+    hb_script_t script = HB_SCRIPT_INVALID;
+    std::array<HbPlanPtr, 2> plan;  // kerning off, on
+    // The glyphs any lookup that could tell the two plans apart starts on;
+    // null when that cannot be known (a legacy `kern` table is in play).
+    HbSetPtr touched{nullptr, hb_set_destroy};
+  };
+
+  // A pair's script is its first character's that has one of its own.
+  static hb_script_t RealScript(char32_t code) {
+    const hb_script_t script = hb_unicode_script(hb_unicode_funcs_get_default(), code);
+    const bool shared = script == HB_SCRIPT_COMMON || script == HB_SCRIPT_INHERITED || script == HB_SCRIPT_UNKNOWN;
+    return shared ? HB_SCRIPT_INVALID : script;
+  }
+
+  // 0 when shaping joins or reorders the pair.
+  std::int64_t Units(char32_t first, char32_t second, const Plans& plans) {
+    std::array<std::int64_t, 2> moved{};
+    for (const bool kern : {false, true}) {
+      if (!Shape(first, second, plans.script, *plans.plan[kern], PairFeatureSets[kern], moved[kern])) return 0;
+    }
+    return moved[true] - moved[false];
+  }
+
+  // How far the second glyph lands from where the first's own advance puts it.
+  bool Shape(char32_t first, char32_t second, hb_script_t script, hb_shape_plan_t& plan,
+             const std::array<hb_feature_t, 6>& features, std::int64_t& moved) {
+    hb_buffer_t* buffer = buffer_.get();
+    hb_buffer_clear_contents(buffer);
+    const std::array<std::uint32_t, 2> text{first, second};
+    hb_buffer_add_utf32(buffer, text.data(), 2, 0, 2);
+    hb_buffer_set_direction(buffer, HB_DIRECTION_LTR);
+    hb_buffer_set_script(buffer, script);
+    if (!hb_shape_plan_execute(&plan, font_.get(), buffer, features.data(), features.size())) return false;
+    unsigned int count = 0;
+    const hb_glyph_info_t* info = hb_buffer_get_glyph_infos(buffer, &count);
+    const hb_glyph_position_t* pos = hb_buffer_get_glyph_positions(buffer, nullptr);
+    if (count != 2 || info[0].cluster != 0 || info[1].cluster != 1) return false;
+    moved = std::int64_t{pos[0].x_advance} - hb_font_get_glyph_h_advance(font_.get(), info[0].codepoint) +
+            pos[1].x_offset;
+    return true;
+  }
+
+  // Made once per script: finding a cached plan for every pair would cost
+  // about as much as shaping it.
+  const Plans* PlansFor(hb_script_t script) {
+    for (const Plans& plans : plans_) {
+      if (plans.script == script) return &plans;
+    }
+    Plans plans;
+    plans.script = script;
+    hb_segment_properties_t props{HB_DIRECTION_LTR, script, HB_LANGUAGE_INVALID, nullptr, nullptr};
+    for (const bool kern : {false, true}) {
+      const auto& features = PairFeatureSets[kern];
+      plans.plan[kern].reset(
+          hb_shape_plan_create(face_.get(), &props, features.data(), features.size(), nullptr));
+    }
+    plans.touched = Touched(plans);
+    plans_.push_back(std::move(plans));
+    return &plans_.back();
+  }
+
+  HbSetPtr Touched(const Plans& plans) const {
+    std::array<HbSetPtr, 2> kerning{MakeSet(), MakeSet()};
+    for (const bool kern : {false, true}) {
+      hb_ot_shape_plan_collect_lookups(plans.plan[kern].get(), HB_OT_TAG_GPOS, kerning[kern].get());
+    }
+    hb_set_subtract(kerning[true].get(), kerning[false].get());
+    HbSetPtr glyphs = MakeSet();
+    if (hb_set_is_empty(kerning[true].get())) {
+      // No GPOS kerning for this script, so a `kern` table would be applied,
+      // and HarfBuzz cannot list the glyphs it covers.
+      if (HasKernTable(face_.get())) return {nullptr, hb_set_destroy};
+      return glyphs;
+    }
+    // Every lookup starts on a glyph of its input coverage, so these are all
+    // the glyphs a substitution or a kerning lookup can begin with.
+    HbSetPtr substitutions = MakeSet();
+    hb_ot_shape_plan_collect_lookups(plans.plan[true].get(), HB_OT_TAG_GSUB, substitutions.get());
+    for (const auto& [table, lookups] : {std::pair{HB_OT_TAG_GSUB, substitutions.get()},
+                                         std::pair{HB_OT_TAG_GPOS, kerning[true].get()}}) {
+      for (hb_codepoint_t lookup = HB_SET_VALUE_INVALID; hb_set_next(lookups, &lookup);) {
+        hb_ot_layout_lookup_collect_glyphs(face_.get(), table, lookup, nullptr, glyphs.get(), nullptr, nullptr);
+      }
+    }
+    return glyphs;
+  }
+
+  HbFacePtr face_;  // destroyed after the font, which references it
+  HbFontPtr font_;
+  HbBufferPtr buffer_;
+  std::vector<Plans> plans_;
+};
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -207,6 +412,10 @@ struct PlatformFont::Impl {
   // Latin-1 looked up directly, as every sheet draws from it; the rest by map.
   mutable std::array<std::unique_ptr<GlyphCoverage>, 256> cache;
   mutable std::unordered_map<char32_t, std::unique_ptr<GlyphCoverage>> wideCache;
+
+  // Made on first use; after the face, so destroyed before it.
+  mutable std::unique_ptr<PairKerning> kerning;
+  mutable bool kerningMade = false;
 
   FT_UInt GlyphIndex(char32_t code) const {
     switch (charMap) {
@@ -282,6 +491,25 @@ struct PlatformFont::Impl {
     std::int64_t sum = 0;
     for (const char32_t c : text) sum += Cached(c).advance;
     return sum;
+  }
+
+  std::vector<KerningPair> Kerning(std::u32string_view characters) const {
+    std::vector<KerningPair> pairs;
+    if (!kerningMade) {
+      kerning = PairKerning::Make(face);
+      kerningMade = true;
+    }
+    if (!kerning) return pairs;
+    std::vector<char32_t> drawn;
+    for (const char32_t c : characters) {
+      if (GlyphIndex(c) != 0) drawn.push_back(c);
+    }
+    const std::int64_t upem = face->units_per_EM;
+    kerning->ForEachPair(drawn, [&](char32_t first, char32_t second, std::int64_t units) {
+      const int pixels = ClampToInt(RoundDiv(units * em, upem));
+      if (pixels != 0) pairs.push_back({first, second, pixels});
+    });
+    return pairs;
   }
 
   std::vector<PixelRect> Lines(int originX, int textWidth) const {
@@ -379,6 +607,14 @@ TextSize PlatformFont::TextExtent(std::u32string_view text) const {
 }
 
 bool PlatformFont::HasGlyph(char32_t code) const { return impl_->GlyphIndex(code) != 0; }
+
+std::vector<KerningPair> PlatformFont::KerningPairs(std::u32string_view characters) const {
+  try {
+    return impl_->Kerning(characters);
+  } catch (...) {
+    return {};
+  }
+}
 
 const GlyphCoverage& PlatformFont::Glyph(char32_t code) const {
   try {

@@ -50,6 +50,13 @@ struct TextSize {
   int height = 0;
 };
 
+// The face's kerning of `first` followed by `second`, in whole pixels.
+struct KerningPair {
+  char32_t first = 0, second = 0;
+  int pixels = 0;
+  bool operator==(const KerningPair&) const = default;
+};
+
 class PlatformFont {
  public:
   struct Impl;
@@ -86,6 +93,17 @@ class PlatformFont {
   // Whether the face maps `code` to a glyph of its own (not the missing-glyph
   // box), through the same character map the drawing uses.
   bool HasGlyph(char32_t code) const;
+
+  // The face's kerning (its GPOS pair adjustments, or its legacy `kern` table)
+  // between every ordered pair of `characters` (each at most once in it), in
+  // whole pixels at this font's em size, rounded half away from zero; pairs
+  // that round to 0 are left out. Negative brings the two closer ("AV", "To"
+  // in most faces). In the order of `characters` (first outer, second inner).
+  // Characters without a glyph of their own are skipped; ligatures are kept
+  // from joining a pair; what layout does to a pair without kerning (zero
+  // width for combining marks and joiners) does not count. Empty for a face
+  // without kerning. Synthetic bold and italic do not change it.
+  std::vector<KerningPair> KerningPairs(std::u32string_view characters) const;
 
   // The underline and strike-out bars the style asks for, spanning
   // [originX, originX + textWidth), at the face's own positions and

@@ -1,11 +1,13 @@
 #include "platform/font_source.h"
 
 #include <gtest/gtest.h>
+#include <hb.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -219,6 +221,46 @@ TEST(FontDrawing, MonoIsTwoLevelAndAnItalicHOverhangsItsAdvance) {
     EXPECT_TRUE(std::all_of(mono.bytes.begin(), mono.bytes.end(), [](int v) { return v == 0 || v == 255; }));
     EXPECT_EQ(mono.InkRight() > 10 + font->Advance(U'H'), overhangs) << name << " " << em;
   }
+}
+
+// The pixels HarfBuzz's own layout of the two characters `text` moves the
+// second by, with its default features and scale (font units).
+int ShapedKerning(const PlatformFont& font, std::u32string_view text) {
+  hb_blob_t* blob = hb_blob_create_from_file(font.FilePath().c_str());
+  hb_face_t* face = hb_face_create(blob, 0);
+  hb_font_t* hbFont = hb_font_create(face);
+  hb_buffer_t* buffer = hb_buffer_create();
+  const std::vector<std::uint32_t> codes(text.begin(), text.end());
+  hb_buffer_add_utf32(buffer, codes.data(), 2, 0, 2);
+  hb_buffer_guess_segment_properties(buffer);
+  hb_shape(hbFont, buffer, nullptr, 0);
+  const hb_glyph_info_t* info = hb_buffer_get_glyph_infos(buffer, nullptr);
+  const hb_glyph_position_t* pos = hb_buffer_get_glyph_positions(buffer, nullptr);
+  const int units = pos[0].x_advance - hb_font_get_glyph_h_advance(hbFont, info[0].codepoint) + pos[1].x_offset;
+  const auto pixels = static_cast<int>(std::lround(1.0 * units * font.EmPixels() / hb_face_get_upem(face)));
+  hb_buffer_destroy(buffer), hb_font_destroy(hbFont), hb_face_destroy(face), hb_blob_destroy(blob);
+  return pixels;
+}
+
+TEST(FontKerning, PairsAreWhatHarfBuzzLayoutGivesAndZeroWidthCharactersHaveNone) {
+  // A soft hyphen and a grapheme joiner take no room in a layout: not kerning.
+  const std::u32string_view chars = U"HAVTYo\u00AD\u034F";
+  auto sans = MustOpen("Liberation Sans", 32, Plain);
+  const std::vector<KerningPair> pairs = sans->KerningPairs(chars);
+  for (const auto& [text, pixels] : {std::pair{U"AV", -2}, {U"To", -4}, {U"Yo", -3}}) {
+    const KerningPair pair{text[0], text[1], pixels};
+    EXPECT_EQ(std::count(pairs.begin(), pairs.end(), pair), 1) << static_cast<char>(text[0]);
+    EXPECT_EQ(ShapedKerning(*sans, text), pixels);
+  }
+  auto position = [&chars](const KerningPair& p) { return std::pair{chars.find(p.first), chars.find(p.second)}; };
+  EXPECT_TRUE(std::is_sorted(pairs.begin(), pairs.end(), [&](auto& a, auto& b) { return position(a) < position(b); }));
+  for (const KerningPair& p : pairs) {  // none with H, U+00AD or U+034F, and none of 0
+    const auto [first, second] = position(p);
+    EXPECT_TRUE(std::min(first, second) > 0 && std::max(first, second) < 6 && p.pixels != 0) << first << " " << second;
+  }
+  EXPECT_TRUE(MustOpen("DejaVu Sans Mono", 32, Plain)->KerningPairs(chars).empty());
+  const std::vector<KerningPair> light = MustOpen("DejaVu Sans Light", 32, Plain)->KerningPairs(chars);
+  EXPECT_TRUE(!light.empty() && MustOpen("DejaVu Sans Light", 32, Everything)->KerningPairs(chars) == light);
 }
 
 TEST(FontLifetime, FontsOutliveShutdownAndOpeningStartsAgain) {

@@ -1,0 +1,65 @@
+// A sheet's metrics in the bitmap-font descriptor format that engines' stock
+// loaders read, in its three spellings: the line-based text form (.fnt), XML
+// and JSON. One page, one glyph image per character, every channel holding
+// the glyph.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A glyph's rectangle in the image, and where it goes against the pen (x)
+// and the top of the line (y); the pen then moves by `xadvance`.
+struct DescriptorGlyph {
+  char32_t id = 0;  // Unicode code point
+  int x = 0, y = 0, width = 0, height = 0;
+  int xoffset = 0, yoffset = 0, xadvance = 0;
+  bool operator==(const DescriptorGlyph&) const = default;
+};
+
+// Added to the pen between `first` and `second`, in pixels.
+struct DescriptorKerning {
+  char32_t first = 0, second = 0;
+  int amount = 0;
+  bool operator==(const DescriptorKerning&) const = default;
+};
+
+struct FontDescriptor {
+  std::string face;  // UTF-8
+  int size = 0;      // em height in pixels
+  bool bold = false, italic = false;
+  int lineHeight = 0;  // ascent plus descent
+  int base = 0;        // ascent
+  int scaleW = 0, scaleH = 0;  // the image's size
+  std::string pageFile;        // the image's file name, beside the descriptor
+  std::vector<DescriptorGlyph> glyphs;
+  std::vector<DescriptorKerning> kernings;
+  bool operator==(const FontDescriptor&) const = default;
+};
+
+enum class DescriptorFormat { Text, Xml, Json };
+
+// What a reader accepts; past these a file is refused, never half read.
+inline constexpr std::size_t DescriptorMaxBytes = 64u * 1024 * 1024;
+inline constexpr std::size_t DescriptorMaxGlyphs = 65536;
+inline constexpr std::size_t DescriptorMaxKernings = 1u << 20;
+inline constexpr int DescriptorMaxCoordinate = 32767;  // |every number but ids|
+
+// ".fnt", ".xml", ".json".
+std::string_view DescriptorExtension(DescriptorFormat format);
+
+// The whole file, every field the format defines. The face and file names
+// are written with each control character as a space and each byte that is
+// not UTF-8 as U+FFFD, as the reader returns them; the text form, which has
+// no escapes, also writes '"' as a space.
+std::string WriteDescriptor(const FontDescriptor& font, DescriptorFormat format);
+
+// Reads a descriptor of any of the three forms, told apart by its first
+// non-blank byte ('<' XML, '{' JSON, else text). False, with `*why` saying
+// what is wrong, for a malformed file, one past the limits above, a page
+// other than 0 or more than one page; `out` is then unspecified. Names come
+// back cleaned as the writer cleans them; a negative `size` (a cell height
+// in some writers' files) is read as its absolute value.
+bool ReadDescriptor(std::string_view bytes, FontDescriptor& out, std::string* why);

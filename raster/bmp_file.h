@@ -22,6 +22,9 @@ int ImageFormatForName(std::string_view path);
 int SaveImage(int number, const char* path, int format = ImageFormatBmp, int quality = 7,
               std::string* why = nullptr);
 int WriteImageBmp(int number, const char* path, std::string* why = nullptr);
+// The encoder SaveImage writes with, for ReplaceFiles: empty when there is no
+// such image or format.
+FileWriter ImageFileWriter(int number, int format);
 
 // Loads a BMP or PNG file into image `number` (AutoNumber allowed): BMP and
 // PNG without alpha at 24 bits, PNG with alpha at 32 (straight alpha). The

@@ -72,27 +72,38 @@ bool Fail(std::string* why, const std::string& reason) {
 
 }  // namespace
 
-int WriteImageBmp(int number, const char* path, std::string* why) {
-  if (!path || !*path) return Fail(why, "No file name");
+namespace {
+
+FileWriter BmpFileWriter(int number) {
   const ImageRecord* record = FindImageRecord(number);
   const PixelStore* store = record ? ImagePixels(record->handle) : nullptr;
-  if (!store) return Fail(why, "No such image");
-
+  if (!store) return {};
   // Depths other than 32 have no writer of their own here: they are written
   // as the 24-bit store holds them.
   const int bits = record->sourceDepth == 32 ? 32 : 24;
   const std::size_t fileRowBytes = RowBytes(store->width, bits);
-  const auto headers = BmpHeaders(store->width, store->height, bits, fileRowBytes);
-  return ReplaceFile(path, [&](int fd) {
+  return [store, bits, fileRowBytes, headers = BmpHeaders(store->width, store->height, bits, fileRowBytes)](int fd) {
     return WriteAll(fd, headers.data(), headers.size()) && WritePixels(fd, *store, bits, fileRowBytes);
-  }, why);
+  };
 }
+
+}  // namespace
+
+FileWriter ImageFileWriter(int number, int format) {
+  if (format == ImageFormatPng) return PngFileWriter(number);
+  if (format == ImageFormatBmp) return BmpFileWriter(number);
+  return {};
+}
+
+int WriteImageBmp(int number, const char* path, std::string* why) { return SaveImage(number, path, ImageFormatBmp, 7, why); }
 
 int SaveImage(int number, const char* path, int format, int quality, std::string* why) {
   (void)quality;  // Neither format has a quality setting.
-  if (format == ImageFormatPng) return WriteImagePng(number, path, why);
-  if (format != ImageFormatBmp) return Fail(why, "Unknown image format");
-  return WriteImageBmp(number, path, why);
+  if (!path || !*path) return Fail(why, "No file name");
+  if (format != ImageFormatPng && format != ImageFormatBmp) return Fail(why, "Unknown image format");
+  const FileWriter writer = ImageFileWriter(number, format);
+  if (!writer) return Fail(why, "No such image");
+  return ReplaceFile(path, writer, why);
 }
 
 int ImageFormatForName(std::string_view path) {

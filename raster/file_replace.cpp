@@ -7,6 +7,7 @@
 
 #include <array>
 #include <atomic>
+#include <cassert>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
@@ -100,13 +101,13 @@ class FileDescriptor {
   int fd_;
 };
 
-// The temporary file being written, for a signal handler to remove: a fixed
-// buffer, set only while the file exists and is ours.
-char partialPath[PATH_MAX + 16];
-volatile std::sig_atomic_t partialExists = 0;
+// The temporary files being written, for a signal handler to remove: fixed
+// buffers, each flagged only while its file exists and is ours.
+char partialPaths[MaxFilesReplacedTogether][PATH_MAX + 16];
+volatile std::sig_atomic_t partialExists[MaxFilesReplacedTogether] = {};
 
-void ForgetPartial() {
-  partialExists = 0;
+void ForgetPartial(int slot) {
+  partialExists[slot] = 0;
   std::atomic_signal_fence(std::memory_order_seq_cst);
 }
 
@@ -116,10 +117,11 @@ void RaiseTestSignal() {
 }
 
 // A new, empty file beside `target` under a short name of its own, so any
-// name the file system accepts can be replaced; its name goes to partialPath.
-int CreateTempBeside(const std::string& target) {
+// name the file system accepts can be replaced; its name goes to the slot.
+int CreateTempBeside(const std::string& target, int slot) {
+  char* const partialPath = partialPaths[slot];
   const std::string dir = DirectoryOf(target) + "/.kiln-";
-  if (dir.size() + 7 > sizeof partialPath) {
+  if (dir.size() + 7 > sizeof partialPaths[slot]) {
     errno = ENAMETOOLONG;
     return -1;
   }
@@ -132,15 +134,15 @@ int CreateTempBeside(const std::string& target) {
                              (static_cast<unsigned long long>(::getpid()) << 20) ^ (counter++ * 0x9E3779B97F4A7C15ull);
     char name[7] = {};
     for (int i = 0; i < 6; ++i, mix >>= 5) name[i] = Digits[mix & 31];
-    char candidate[sizeof partialPath];
+    char candidate[sizeof partialPaths[slot]];
     std::snprintf(candidate, sizeof candidate, "%s%s", dir.c_str(), name);
     // 0666 lets the umask decide, as for any new file.
     const int fd = ::open(candidate, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno == EEXIST) continue;
     if (fd >= 0) {
-      std::memcpy(partialPath, candidate, sizeof partialPath);
+      std::memcpy(partialPath, candidate, sizeof candidate);
       std::atomic_signal_fence(std::memory_order_seq_cst);
-      partialExists = 1;
+      partialExists[slot] = 1;
     }
     return fd;
   }
@@ -179,7 +181,18 @@ bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
 }
 
 
-bool ReplaceFile(const std::string& requestedPath, const FileWriter& writeBody, std::string* why) {
+namespace {
+
+// A file written completely and waiting for its rename, or written through.
+struct StagedFile {
+  int slot = -1;  // -1: written through, nothing to rename
+  std::string target;
+};
+
+// Writes `requestedPath`'s new bytes in full: through a FIFO, a device or a
+// descriptor at once, else into a flushed temporary file in `slot`.
+bool Stage(const std::string& requestedPath, const FileWriter& writeBody, int slot, StagedFile& staged,
+           std::string* why) {
   if (const int fd = InheritedDescriptor(requestedPath); fd >= 0) return WriteThrough(fd, writeBody, why);
   struct stat old {};
   const bool exists = ::stat(requestedPath.c_str(), &old) == 0;
@@ -192,8 +205,8 @@ bool ReplaceFile(const std::string& requestedPath, const FileWriter& writeBody, 
   }
   if (exists && !MayReplace(requestedPath, old, why)) return false;
 
-  const std::string target = ResolveLinks(requestedPath);
-  FileDescriptor temp(CreateTempBeside(target));
+  staged.target = ResolveLinks(requestedPath);
+  FileDescriptor temp(CreateTempBeside(staged.target, slot));
   // No in-place fallback: truncating the target first would lose it whenever the write then fails.
   if (temp.get() < 0) return Fail(why, Reason(errno));
   RaiseTestSignal();
@@ -213,18 +226,64 @@ bool ReplaceFile(const std::string& requestedPath, const FileWriter& writeBody, 
   // On the disk before the rename, so a power cut leaves the old file or the new one, never an empty one.
   ok = ok && step(::fsync(temp.get()) == 0);
   ok = step(temp.Close()) && ok;
-  ok = ok && step(::rename(partialPath, target.c_str()) == 0);
-  if (!ok) ::unlink(partialPath);
-  ForgetPartial();
-  if (!ok) return Fail(why, Reason(error));
+  if (!ok) {
+    ::unlink(partialPaths[slot]);
+    ForgetPartial(slot);
+    return Fail(why, Reason(error));
+  }
+  staged.slot = slot;
+  return true;
+}
+
+void Discard(StagedFile& staged) {
+  if (staged.slot < 0) return;
+  ::unlink(partialPaths[staged.slot]);
+  ForgetPartial(staged.slot);
+  staged.slot = -1;
+}
+
+bool Commit(StagedFile& staged, std::string* why) {
+  if (staged.slot < 0) return true;
+  const bool renamed = ::rename(partialPaths[staged.slot], staged.target.c_str()) == 0;
+  const int error = errno;
+  if (!renamed) ::unlink(partialPaths[staged.slot]);
+  ForgetPartial(staged.slot);
+  staged.slot = -1;
+  if (!renamed) return Fail(why, Reason(error));
   // And the rename itself, recorded in the folder.
-  FileDescriptor folder(::open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  FileDescriptor folder(::open(DirectoryOf(staged.target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (folder.get() >= 0) ::fsync(folder.get());
   return true;
 }
 
+}  // namespace
+
+bool ReplaceFile(const std::string& path, const FileWriter& writeBody, std::string* why) {
+  return ReplaceFiles({{path, writeBody}}, nullptr, why);
+}
+
+bool ReplaceFiles(const std::vector<FileToReplace>& files, std::size_t* failed, std::string* why) {
+  assert(files.size() <= MaxFilesReplacedTogether);
+  std::array<StagedFile, MaxFilesReplacedTogether> staged;
+  const auto fail = [&](std::size_t i) {
+    if (failed) *failed = i;
+    for (StagedFile& s : staged) Discard(s);
+    return false;
+  };
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (!Stage(files[i].path, files[i].writeBody, static_cast<int>(i), staged[i], why)) return fail(i);
+  }
+  // Only now, with every file whole on the disk, does any replace its target.
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (!Commit(staged[i], why)) return fail(i);
+  }
+  return true;
+}
+
 void RemovePartialWrite() {
-  if (partialExists) ::unlink(partialPath);
+  for (int slot = 0; slot < MaxFilesReplacedTogether; ++slot) {
+    if (partialExists[slot]) ::unlink(partialPaths[slot]);
+  }
 }
 
 void RemovePartialWriteAndReraise(int signal) {

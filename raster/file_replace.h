@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 // Writes a whole file's bytes to `fd`; false with errno set when a write failed.
 using FileWriter = std::function<bool(int fd)>;
@@ -16,10 +17,22 @@ using FileWriter = std::function<bool(int fd)>;
 // the whole file was written, else false with `*why` (when given) saying why.
 bool ReplaceFile(const std::string& path, const FileWriter& writeBody, std::string* why);
 
+// Files that belong together (an image and its descriptors) are each written
+// completely before any of them is renamed over its target; when one cannot be
+// written, none is replaced. Up to this many at once.
+inline constexpr int MaxFilesReplacedTogether = 8;
+struct FileToReplace {
+  std::string path;
+  FileWriter writeBody;
+};
+// As ReplaceFile for each, with `*failed` (when given) the index of the file
+// `*why` is about.
+bool ReplaceFiles(const std::vector<FileToReplace>& files, std::size_t* failed, std::string* why);
+
 // Writes every byte or fails; short writes are retried, a failed one is final.
 bool WriteAll(int fd, const std::uint8_t* data, std::size_t size);
 
-// Removes the temporary file of a write in progress, if any. Async-signal-safe;
+// Removes the temporary files of a write in progress, if any. Async-signal-safe;
 // the library installs no handler: each program's main does.
 void RemovePartialWrite();
 // A signal handler: removes that file, then raises `signal` again with its

@@ -10,6 +10,7 @@
 #include <new>
 
 #include "raster/bmp_decode.h"
+#include "raster/bmp_file.h"
 #include "raster/file_replace.h"
 
 namespace {
@@ -157,23 +158,20 @@ bool DecodeWith(PngIo* io, PixelStore& out, std::string* why) {
 
 }  // namespace
 
-int WriteImagePng(int number, const char* path, std::string* why) {
-  const auto fail = [why](const char* reason) {
-    if (why) *why = reason;
-    return 0;
-  };
-  if (!path || !*path) return fail("No file name");
+FileWriter PngFileWriter(int number) {
   const ImageRecord* record = FindImageRecord(number);
   const PixelStore* store = record ? ImagePixels(record->handle) : nullptr;
-  if (!store) return fail("No such image");
-  return ReplaceFile(path, [store](int fd) {
+  if (!store) return {};
+  return [store](int fd) {
     PngIo io;
     io.fd = fd;
     if (EncodePng(&io, store)) return true;
     errno = io.error ? io.error : ENOMEM;
     return false;
-  }, why);
+  };
 }
+
+int WriteImagePng(int number, const char* path, std::string* why) { return SaveImage(number, path, ImageFormatPng, 7, why); }
 
 bool IsPngSignature(const std::uint8_t* first8) { return png_sig_cmp(first8, 0, 8) == 0; }
 

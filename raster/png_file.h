@@ -5,12 +5,15 @@
 #include <cstdint>
 #include <string>
 
+#include "raster/file_replace.h"
 #include "raster/image.h"
 
 // Writes image `number` to `path` as PNG, through the same safe replacement as
 // the BMP writer: 1 when the whole file was written, else 0 with `*why` (when
 // given) saying why, an old file at `path` kept unchanged.
 int WriteImagePng(int number, const char* path, std::string* why = nullptr);
+// Its encoder, for ReplaceFiles; empty when there is no such image.
+FileWriter PngFileWriter(int number);
 
 // True when the first 8 bytes of a file are the PNG signature.
 bool IsPngSignature(const std::uint8_t* first8);

@@ -19,6 +19,14 @@ std::optional<std::string> ParsedOptions::Value(std::string_view name) const {
   return found;
 }
 
+std::vector<std::string> ParsedOptions::Values(std::string_view name) const {
+  std::vector<std::string> found;
+  for (const auto& [n, v] : values) {
+    if (n == name) found.push_back(v);
+  }
+  return found;
+}
+
 ParsedOptions ParseOptions(int argc, char** argv, const std::vector<OptionSpec>& specs) {
   ParsedOptions out;
   for (int i = 0; i < argc; ++i) {

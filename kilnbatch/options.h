@@ -21,6 +21,8 @@ struct ParsedOptions {
   bool Has(std::string_view name) const;
   // The last value given for `name`.
   std::optional<std::string> Value(std::string_view name) const;
+  // Every value given for `name`, in order.
+  std::vector<std::string> Values(std::string_view name) const;
 };
 
 ParsedOptions ParseOptions(int argc, char** argv, const std::vector<OptionSpec>& specs);

@@ -1,6 +1,8 @@
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <tuple>
 
@@ -11,6 +13,7 @@
 #include "raster/image.h"
 #include "renderer/renderer_settings.h"
 #include "renderer/sheet_build.h"
+#include "core/font_descriptor.h"
 #include "core/fonts.h"
 #include "core/sheet_format.h"
 #include "core/text_codes.h"
@@ -24,6 +27,7 @@ constexpr const char* SheetUsage =
     "         [--shadow] [--shadow-size PT] [--shadow-colour RRGGBB] [--offset X,Y]\n"
     "         [--fit [--padding P]] [--charset ascii|windows-1252]\n"
     "         [--chars SPEC | --chars-file FILE [--columns N]] [--transparent]\n"
+    "         [--descriptor text|xml|json]...\n"
     "         [--count C] [--preview PREVIEW.bmp] [--test TEXT] [--dpi N] [--format png|bmp]\n";
 
 const std::vector<OptionSpec> SheetOptions = {
@@ -33,7 +37,7 @@ const std::vector<OptionSpec> SheetOptions = {
     {"--offset", true},    {"--count", true},       {"--preview", true},      {"--test", true},
     {"--fit", false},      {"--padding", true},
     {"--dpi", true},       {"--format", true},      {"--charset", true},      {"--chars", true},
-    {"--chars-file", true}, {"--columns", true},    {"--transparent", false},
+    {"--chars-file", true}, {"--columns", true},    {"--transparent", false}, {"--descriptor", true},
 };
 
 int UsageError(const std::string& message) {
@@ -89,13 +93,16 @@ int RunSheet(int argc, char** argv) {
   if (!number("--count", MinShadowCount, MaxShadowCount, count)) return UsageError("--count must be 1 to 10");
   if (!number("--dpi", 1, 1200, dpi)) return UsageError("--dpi must be 1 to 1200");
   if (!number("--padding", 0, 100, padding)) return UsageError("--padding must be 0 to 100 pixels");
-  if (opts.Has("--padding") && !opts.Has("--fit")) return UsageError("--padding needs --fit");
+  if (opts.Has("--padding") && !opts.Has("--fit") && !opts.Has("--descriptor")) {
+    return UsageError("--padding needs --fit");
+  }
   const auto charsetName = opts.Value("--charset");
   if (charsetName && *charsetName != "ascii" && *charsetName != "windows-1252") {
     return UsageError("--charset must be ascii or windows-1252");
   }
   SheetRequest request;
-  if (opts.Has("--fit")) request.fitPadding = padding;
+  // Overlapping cells have no rectangle of their own to describe: a descriptor implies --fit.
+  if (opts.Has("--fit") || opts.Has("--descriptor")) request.fitPadding = padding;
   if (charsetName == "windows-1252") request.lastCode = Windows1252SheetLastCode;
   const auto chars = opts.Value("--chars"), charsFile = opts.Value("--chars-file");
   if ((charsetName ? 1 : 0) + (chars ? 1 : 0) + (charsFile ? 1 : 0) > 1) {
@@ -143,6 +150,29 @@ int RunSheet(int argc, char** argv) {
     }
   }
 
+  // Each descriptor beside the image, named after it.
+  std::vector<std::pair<DescriptorFormat, std::string>> descriptors;
+  for (const std::string& name : opts.Values("--descriptor")) {
+    const auto format = name == "text" ? std::optional(DescriptorFormat::Text)
+                        : name == "xml" ? std::optional(DescriptorFormat::Xml)
+                        : name == "json" ? std::optional(DescriptorFormat::Json) : std::nullopt;
+    if (!format) return UsageError("--descriptor must be text, xml or json");
+    const std::string path = std::filesystem::path(*out).replace_extension(DescriptorExtension(*format)).string();
+    // Standard output, a FIFO or a device has no folder to put a descriptor beside.
+    std::error_code error;
+    const auto type = std::filesystem::status(*out, error).type();
+    if (path == *out || out->starts_with("/dev/") || out->starts_with("/proc/") ||
+        (type != std::filesystem::file_type::not_found && type != std::filesystem::file_type::regular)) {
+      return UsageError("--descriptor needs -o naming an image file to write it beside");
+    }
+    if (std::find_if(descriptors.begin(), descriptors.end(), [&](const auto& d) { return d.first == *format; }) ==
+        descriptors.end()) {
+      descriptors.emplace_back(*format, path);
+    }
+  }
+  FontDescriptor descriptor;
+  if (!descriptors.empty()) request.descriptor = &descriptor;
+
   // The file last among the checks: it is read only for a command line that is otherwise right.
   if (std::string why; charsFile) {
     auto read = ReadCharactersFile(charsFile->c_str(), &why);
@@ -184,8 +214,17 @@ int RunSheet(int argc, char** argv) {
       return ExitFailed;
     }
   }
-  if (std::string why; !SaveImage(SheetImage, out->c_str(), *format, 7, &why)) {
-    std::fprintf(stderr, "kilnbatch sheet: %s: %s\n", out->c_str(), why.c_str());
+  // The image and its descriptors are each written whole before any replaces its file.
+  std::vector<FileToReplace> files{{*out, ImageFileWriter(SheetImage, *format)}};
+  descriptor.pageFile = std::filesystem::path(*out).filename().string();
+  for (const auto& [form, path] : descriptors) {
+    files.push_back({path, [text = WriteDescriptor(descriptor, form)](int fd) {
+                       return WriteAll(fd, reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+                     }});
+  }
+  std::size_t failed = 0;
+  if (std::string why; !ReplaceFiles(files, &failed, &why)) {
+    std::fprintf(stderr, "kilnbatch sheet: %s: %s\n", files[failed].path.c_str(), why.c_str());
     return ExitFailed;
   }
   // With an image on standard output, the report goes where it cannot mix with the image's bytes.

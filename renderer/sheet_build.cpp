@@ -81,6 +81,32 @@ std::vector<Placement> CharactersDrawn(const SheetRequest& request) {
   return drawn;
 }
 
+// The fonts a sheet's glyphs are drawn in now, and how far their italics overhang.
+struct Layers {
+  const PlatformFont* face = nullptr;
+  const PlatformFont* shadow = nullptr;  // null when shadows are off
+  int faceOverhang = 0, shadowOverhang = 0, count = 1;
+};
+
+// Null fonts when a font the sheet needs is missing.
+Layers LayersNow(bool shadowOn, int count) {
+  Layers l{FontOfHandle(FontHandle(FaceFont)), shadowOn ? FontOfHandle(FontHandle(ShadowFont)) : nullptr};
+  l.faceOverhang = ItalicOverhang(FontHandle(FaceFont));
+  l.shadowOverhang = shadowOn ? ItalicOverhang(FontHandle(ShadowFont)) : 0;
+  l.count = count;
+  return l;
+}
+
+// Everything drawn for `c` around its face's origin: the face and its shadow copies.
+InkBox LayeredInkOf(const Layers& l, char32_t c) {
+  const RendererSettings& s = rendererSettings;
+  InkBox reach;
+  reach.Add(InkOf(*l.face, l.faceOverhang, c));
+  // The count x count copies together cover the glyph moved by X + 1 .. X + count, Y + 1 .. Y + count.
+  if (l.shadow) reach.Add(InkOf(*l.shadow, l.shadowOverhang, c), s.shadowOffsetX + 1, s.shadowOffsetY + 1, l.count - 1);
+  return reach;
+}
+
 std::u32string CharactersOf(const std::vector<Placement>& drawn) {
   std::u32string characters;
   for (const Placement& p : drawn) characters += p.character;
@@ -89,22 +115,46 @@ std::u32string CharactersOf(const std::vector<Placement>& drawn) {
 
 }  // namespace
 
-SheetLayout FittedSheetLayout(bool shadowOn, int count, int padding, const std::u32string* characters) {
+namespace {
+
+void Describe(const std::vector<Placement>& drawn, const SheetLayout& cells, bool shadowOn, int count,
+              FontDescriptor& out) {
   const RendererSettings& s = rendererSettings;
-  const PlatformFont* face = FontOfHandle(FontHandle(FaceFont));
-  const PlatformFont* shadow = shadowOn ? FontOfHandle(FontHandle(ShadowFont)) : nullptr;
-  if (!face || (shadowOn && !shadow)) return {};
-  const int faceOverhang = ItalicOverhang(FontHandle(FaceFont));
-  const int shadowOverhang = shadow ? ItalicOverhang(FontHandle(ShadowFont)) : 0;
+  const Layers layers = LayersNow(shadowOn, count);
+  const PlatformFont& face = *layers.face;
+  const ImageRecord& sheet = *FindImageRecord(SheetImage);
+  out = {};
+  out.face = face.FamilyName();
+  out.size = face.EmPixels();
+  out.bold = (s.styleBits & FontBold) != 0;
+  out.italic = (s.styleBits & FontItalic) != 0;
+  out.lineHeight = face.CellHeight();
+  out.base = face.Ascent();
+  out.scaleW = sheet.width;
+  out.scaleH = sheet.height;
+  for (const Placement& p : drawn) {
+    const int ox = p.column * cells.pitch + cells.originX, oy = p.row * cells.pitch + cells.originY;
+    const InkBox ink = LayeredInkOf(layers, p.character);
+    DescriptorGlyph g{p.character, ox, oy};
+    if (ink.x0 < ink.x1 && ink.y0 < ink.y1) {
+      g = {p.character, ox + ink.x0, oy + ink.y0, ink.x1 - ink.x0, ink.y1 - ink.y0, ink.x0, ink.y0};
+    }
+    g.xadvance = face.TextWidth(std::u32string_view(&p.character, 1));
+    out.glyphs.push_back(g);
+  }
+  for (const KerningPair& k : face.KerningPairs(CharactersOf(drawn))) out.kernings.push_back({k.first, k.second, k.pixels});
+}
+
+}  // namespace
+
+SheetLayout FittedSheetLayout(bool shadowOn, int count, int padding, const std::u32string* characters) {
+  const Layers layers = LayersNow(shadowOn, count);
+  if (!layers.face || (shadowOn && !layers.shadow)) return {};
   // L, U, R and D are signed: ink that starts right of or below the origin
   // leaves the origin at (4, 0), where readers of the grid expect it.
   InkBox reach;
   const std::u32string defaultCharacters = characters ? U"" : CharactersOf(CharactersDrawn({}));
-  for (const char32_t c : characters ? *characters : defaultCharacters) {
-    reach.Add(InkOf(*face, faceOverhang, c));
-    // The count x count copies together cover the glyph moved by X + 1 .. X + count, Y + 1 .. Y + count.
-    if (shadow) reach.Add(InkOf(*shadow, shadowOverhang, c), s.shadowOffsetX + 1, s.shadowOffsetY + 1, count - 1);
-  }
+  for (const char32_t c : characters ? *characters : defaultCharacters) reach.Add(LayeredInkOf(layers, c));
   if (reach.x0 >= reach.x1) reach = {0, 0, 0, 0};  // no ink at all
   const int ox = std::max(SheetFaceInset, padding - reach.x0), oy = std::max(0, padding - reach.y0);
   return {std::max(ox + reach.x1 + padding, oy + reach.y1 + padding), ox, oy};
@@ -147,5 +197,6 @@ int BuildCharacterSheet(bool shadowOn, int count, std::string_view testText, con
                      p.row * cells.pitch + cells.originY, shadowOn, count);
   }
   EndDraw();
+  if (request.descriptor) Describe(drawn, cells, shadowOn, count, *request.descriptor);
   return cells.pitch;
 }

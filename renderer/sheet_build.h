@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/font_descriptor.h"
 #include "core/sheet_format.h"
 
 // What a sheet holds and how it is laid out; the default is the windows'
@@ -27,6 +28,11 @@ struct SheetRequest {
   // When given, a character the face has no glyph for is left background and
   // its code point listed here; otherwise the face's missing-glyph box is drawn.
   std::vector<char32_t>* missing = nullptr;
+  // When given, filled with the sheet's metrics (all but the page's file
+  // name): each glyph's tight box around its face and shadow copies, its
+  // offsets from the pen and the line's top, the face's advance, and the
+  // face's kerning among the characters drawn.
+  FontDescriptor* descriptor = nullptr;
 };
 
 // Builds image SheetImage from the settings (redrawing the preview on the

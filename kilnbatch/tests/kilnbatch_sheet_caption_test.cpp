@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -11,6 +12,7 @@
 #include "raster/png_file.h"
 #include "renderer/renderer_settings.h"
 #include "renderer/sheet_build.h"
+#include "core/font_descriptor.h"
 #include "core/fonts.h"
 
 namespace {
@@ -117,6 +119,29 @@ TEST_F(KilnbatchSheetCaption, AWindows1252SheetLeavesEmptyWhatItCannotDrawAndCap
   ASSERT_EQ(Kilnbatch("sheet -o " + Quote(sheet), folder).exitCode, 0);
   EXPECT_EQ(Kilnbatch("caption --sheet " + Quote(sheet) + " --text 'Caf\xC3\xA9 \xE6\x97\xA5\xE2\x82\xAC\xC3\xA9' -o " + Quote(caption), folder).errors,
             "kilnbatch caption: warning: the sheet has no cell for U+00E9 U+65E5\n");
+}
+
+// Each descriptor asked for lies beside the image, names it, and says the same
+// in its own form: fitted cells, and the face's kerning with a typesetter's sign.
+TEST_F(KilnbatchSheetCaption, DescriptorsBesideTheSheetAgreeAndCarryTheKerning) {
+  ASSERT_EQ(Kilnbatch("sheet --size 20 --descriptor text --descriptor xml --descriptor json -o " + Quote(folder / "f.png"), folder).exitCode, 0);
+  FontDescriptor forms[3];
+  for (int i = 0; i < 3; ++i) {
+    const auto bytes = ReadBytes(folder / (std::string("f") + std::string(DescriptorExtension(DescriptorFormat(i)))));
+    std::string why;
+    ASSERT_TRUE(ReadDescriptor(std::string(bytes.begin(), bytes.end()), forms[i], &why)) << why;
+  }
+  EXPECT_EQ(forms[0], forms[1]);
+  EXPECT_EQ(forms[0], forms[2]);
+  EXPECT_EQ(forms[0].pageFile, "f.png");
+  ASSERT_NE(ReadImageFile(7, (folder / "f.png").c_str()), 0u);
+  EXPECT_EQ(forms[0].scaleW, ImagePixels(ImageHandle(7))->width);
+  for (const auto& [first, second] : {std::pair{U'A', U'V'}, {U'T', U'o'}, {U'Y', U'o'}}) {
+    const auto k = std::find_if(forms[0].kernings.begin(), forms[0].kernings.end(),
+                                [&](const DescriptorKerning& p) { return p.first == first && p.second == second; });
+    EXPECT_TRUE(k != forms[0].kernings.end() && k->amount < 0) << int(first) << " " << int(second);
+  }
+  EXPECT_EQ(Kilnbatch("sheet --descriptor text -o -", folder).exitCode, 2);
 }
 
 // A sheet with alpha keeps it in a PNG caption, a cell beyond the sheet clear; a BMP caption is over black.

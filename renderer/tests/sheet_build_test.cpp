@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -143,6 +144,38 @@ TEST_F(SheetBuildTest, CharactersGivenFillTheirCellsInOrder) {
     }
   });
   EXPECT_EQ(ImagePixels(ImageHandle(SheetImage))->bytes, expected);
+}
+
+// A descriptor's box is the tight box of everything drawn for its glyph:
+// every covered pixel of the glyph's cell lies inside it, and each of its
+// edges touches one; offsets are taken from the face's origin in the cell.
+TEST_F(SheetBuildTest, DescriptorBoxesHoldEachGlyphsWholeDrawingTightly) {
+  RendererSettings& s = rendererSettings;
+  s.styleBits = FontItalic, s.fontSize = 14, s.shadowSize = 14, s.shadowOffsetX = -2, s.shadowOffsetY = 3;
+  FontDescriptor font;
+  SheetRequest request;
+  request.fitPadding = 1, request.transparent = true, request.descriptor = &font;
+  const int n = BuildCharacterSheet(true, 2, "A", request);
+  ASSERT_GT(n, 0);
+  const PixelStore& sheet = *ImagePixels(ImageHandle(SheetImage));
+  const SheetLayout fit = FittedSheetLayout(true, 2, 1);
+  ASSERT_EQ(font.glyphs.size(), 95u);
+  EXPECT_EQ(font.scaleW, sheet.width);
+  for (const DescriptorGlyph& g : font.glyphs) {
+    const SheetCell cell = SheetCellOf(static_cast<int>(g.id));
+    const int cx = cell.column * n, cy = cell.row * n;
+    int x0 = INT_MAX, y0 = INT_MAX, x1 = INT_MIN, y1 = INT_MIN;
+    for (int y = cy; y < cy + n; ++y)
+      for (int x = cx; x < cx + n; ++x)
+        if (sheet.Pixel(x, y)[3] != 0) x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x + 1), y1 = std::max(y1, y + 1);
+    if (x0 > x1) {
+      EXPECT_EQ(g.width * g.height, 0) << int(g.id);
+      continue;
+    }
+    EXPECT_EQ(std::vector<int>({g.x, g.y, g.x + g.width, g.y + g.height}), std::vector<int>({x0, y0, x1, y1})) << int(g.id);
+    EXPECT_EQ(g.x - g.xoffset, cx + fit.originX) << int(g.id);
+    EXPECT_EQ(g.y - g.yoffset, cy + fit.originY) << int(g.id);
+  }
 }
 
 // A transparent sheet composited over an opaque colour is the opaque sheet

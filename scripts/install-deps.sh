@@ -21,6 +21,10 @@ for p in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
   [[ "$status" == "install ok installed" ]] || missing+=("$p")
 done
+# Node.js and npm for the descriptor consumers test (e2e/consumer): by command,
+# since a Node.js installed outside Debian's packages serves as well.
+command -v node >/dev/null || missing+=(nodejs)
+command -v npm >/dev/null || missing+=(npm)
 
 if [[ ${#missing[@]} -eq 0 ]]; then
   echo "install-deps: every package is present"

@@ -1,0 +1,129 @@
+#!/usr/bin/env python3
+"""kilnbatch's font descriptors read and laid out by third-party npm packages:
+every glyph's box must match kilnbatch's own proportional caption.
+usage: check_descriptors.py KILNBATCH"""
+import fcntl, json, os, shutil, subprocess, sys, tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+KILNBATCH = os.path.abspath(sys.argv[1])
+# Off: the caption's boxes are computed here from the descriptor instead.
+USE_CAPTION = True
+SHEETS = {"plain": [], "shadow": ["--shadow", "--offset", "2,2", "--count", "2", "--transparent"]}
+TEXTS = ["Hello World", "AVATAR"]
+
+
+def fail(message):
+    sys.exit("descriptor_consumers: " + message)
+
+
+def run(args, **kw):
+    done = subprocess.run(args, capture_output=True, text=True, **kw)
+    if done.returncode != 0:
+        fail(f"{' '.join(args)} exited {done.returncode}:\n{done.stdout}{done.stderr}")
+    return done.stdout
+
+
+def installed_packages(lock_path):
+    try:
+        with open(lock_path) as f:
+            packages = json.load(f)["packages"]
+    except (OSError, ValueError, KeyError):
+        return None
+    return {k: v.get("version") for k, v in packages.items() if k}
+
+
+def ensure_consumers():
+    for tool in ("node", "npm"):
+        if not shutil.which(tool):
+            fail(f"{tool} is missing; scripts/install-deps.sh installs it")
+    # Several build folders may run this test at once over the same folder.
+    lock = os.open(HERE, os.O_RDONLY)
+    try:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        wanted = installed_packages(os.path.join(HERE, "package-lock.json"))
+        have = installed_packages(os.path.join(HERE, "node_modules", ".package-lock.json"))
+        if wanted and have == wanted:
+            return
+        done = subprocess.run(["npm", "ci", "--no-audit", "--no-fund", "--fetch-retries=1"],
+                              cwd=HERE, capture_output=True, text=True, timeout=240)
+        if done.returncode != 0:
+            fail("npm ci failed (is the npm registry reachable?):\n" + done.stdout + done.stderr)
+    finally:
+        os.close(lock)
+
+
+def read_fnt(path):
+    """The text form's glyphs by code point and kerning pairs, as integers."""
+    chars, kernings = {}, {}
+    with open(path) as f:
+        for tag, _, rest in (line.partition(" ") for line in f):
+            if tag not in ("char", "kerning"):
+                continue
+            values = dict(field.split("=", 1) for field in rest.split())
+            if tag == "char":
+                chars[int(values["id"])] = {k: int(v) for k, v in values.items()}
+            elif tag == "kerning":
+                kernings[int(values["first"]), int(values["second"])] = int(values["amount"])
+    return chars, kernings
+
+
+def descriptor_boxes(fnt, text, margin=0):
+    chars, kernings = read_fnt(fnt)
+    pen, boxes, previous = margin, [], None
+    for code in map(ord, text):
+        c = chars[code]
+        pen += kernings.get((previous, code), 0) if previous is not None else 0
+        boxes.append((code, pen + c["xoffset"], margin + c["yoffset"], c["width"], c["height"]))
+        pen, previous = pen + c["xadvance"], code
+    return boxes
+
+
+def parse_boxes(output):
+    return [tuple(map(int, line.split())) for line in output.splitlines() if line.strip()]
+
+
+def caption_boxes(sheet, fnt, text):
+    if not USE_CAPTION:
+        return descriptor_boxes(fnt, text)
+    return parse_boxes(run([KILNBATCH, "caption", "--sheet", sheet, "--text", text,
+                            "--layout", "proportional", "--boxes", "-o", "c.png"]))
+
+
+def relative(boxes):
+    x0, y0 = boxes[0][1], boxes[0][2]
+    return [(code, x - x0, y - y0, w, h) for code, x, y, w, h in boxes]
+
+
+def check_kerning(boxes, fnt, where):
+    """"AV" sits closer than A's advance puts it: the negative pair kerning is applied."""
+    chars, kernings = read_fnt(fnt)
+    a, v = chars[ord("A")], chars[ord("V")]
+    amount = kernings.get((ord("A"), ord("V")), 0)
+    gap = (boxes[1][1] - v["xoffset"]) - (boxes[0][1] - a["xoffset"])
+    if not amount < 0 or gap != a["xadvance"] + amount:
+        fail(f"{where}: A to V pen step {gap}, advance {a['xadvance']}, kerning {amount}")
+
+
+def main():
+    ensure_consumers()
+    failures = []
+    with tempfile.TemporaryDirectory() as tmp:
+        os.chdir(tmp)
+        for name, options in SHEETS.items():
+            run([KILNBATCH, "sheet", "--font", "Arial", "--size", "20", "--descriptor", "text",
+                 "--descriptor", "xml", *options, "-o", name + ".png"])
+            fnt, xml = name + ".fnt", name + ".xml"
+            for text in TEXTS:
+                consumer = parse_boxes(run(["node", os.path.join(HERE, "layout.js"), fnt, xml, text]))
+                ours = caption_boxes(name + ".png", fnt, text)
+                if relative(consumer) != relative(ours):
+                    failures.append(f"{name} sheet, {text!r}:\n  consumer {consumer}\n  caption  {ours}")
+                if text == "AVATAR":
+                    check_kerning(consumer, fnt, f"{name} sheet, consumer")
+                    check_kerning(ours, fnt, f"{name} sheet, caption")
+    if failures:
+        fail("boxes differ after one translation\n" + "\n".join(failures))
+    print(f"descriptor_consumers: {len(SHEETS) * len(TEXTS)} layouts match", "" if USE_CAPTION else "(caption side off)")
+
+
+main()

@@ -1,7 +1,12 @@
 #include <cstdio>
+#include <filesystem>
+#include <optional>
 #include <string>
 
 #include "composer/compose.h"
+#include "composer/text_setting.h"
+#include "core/font_descriptor.h"
+#include "kilnbatch/bounded_file.h"
 #include "kilnbatch/character_lists.h"
 #include "kilnbatch/commands.h"
 #include "kilnbatch/options.h"
@@ -14,11 +19,19 @@ namespace {
 
 constexpr const char* CaptionUsage =
     "usage: kilnbatch caption --sheet SHEET.bmp --text TEXT -o OUT.bmp [--width W] [--height H]\n"
-    "         [--format png|bmp]\n";
+    "         [--format png|bmp]\n"
+    "       kilnbatch caption --layout proportional --sheet SHEET --text TEXT -o OUT [--metrics FILE]\n"
+    "         [--margin M] [--letter-spacing N] [--button WxH [--align left|center|right]] [--boxes]\n";
 
 const std::vector<OptionSpec> CaptionOptions = {
-    {"--sheet", true}, {"--text", true}, {"-o", true}, {"--width", true}, {"--height", true}, {"--format", true},
+    {"--sheet", true},   {"--text", true},    {"-o", true},          {"--width", true},
+    {"--height", true},  {"--format", true},  {"--layout", true},    {"--metrics", true},
+    {"--margin", true},  {"--letter-spacing", true}, {"--button", true}, {"--align", true}, {"--boxes", false},
 };
+
+// Options that only a proportional caption takes.
+constexpr const char* ProportionalOptions[] = {"--metrics", "--margin", "--letter-spacing", "--button", "--align",
+                                               "--boxes"};
 
 int UsageError(const std::string& message) {
   std::fprintf(stderr, "kilnbatch caption: %s\n%s", message.c_str(), CaptionUsage);
@@ -48,6 +61,101 @@ void ListCharactersWithoutCell(std::string_view text) {
   }
 }
 
+// The metrics of a proportional caption: `--metrics FILE`, else the first
+// descriptor beside the sheet, else measured from the sheet's pixels.
+bool FindMetrics(const ParsedOptions& opts, const std::string& sheet, FontDescriptor& metrics, std::string* why) {
+  std::vector<std::string> candidates;
+  if (const auto given = opts.Value("--metrics")) {
+    candidates.push_back(*given);
+  } else {
+    for (const auto form : {DescriptorFormat::Text, DescriptorFormat::Xml, DescriptorFormat::Json}) {
+      candidates.push_back(std::filesystem::path(sheet).replace_extension(DescriptorExtension(form)).string());
+    }
+  }
+  for (const std::string& path : candidates) {
+    std::error_code error;
+    if (!opts.Has("--metrics") && !std::filesystem::exists(path, error)) continue;
+    std::string bytes;
+    if (!ReadBoundedFile(path.c_str(), DescriptorMaxBytes, bytes, why) || !ReadDescriptor(bytes, metrics, why)) {
+      *why = path + ": " + *why;
+      return false;
+    }
+    const ImageRecord& image = *FindImageRecord(SheetImageNumber);
+    if (metrics.scaleW != image.width || metrics.scaleH != image.height) {
+      *why = path + ": describes an image of " + std::to_string(metrics.scaleW) + "x" + std::to_string(metrics.scaleH) +
+             ", not the sheet's " + std::to_string(image.width) + "x" + std::to_string(image.height);
+      return false;
+    }
+    return true;
+  }
+  metrics = MeasureSheetMetrics();
+  return true;
+}
+
+int RunProportional(const ParsedOptions& opts, const std::string& sheet, const std::string& out, int format) {
+  CaptionSetting setting;
+  if (const auto v = opts.Value("--margin")) {
+    const auto m = ParseInt(*v, 0, 1000);
+    if (!m) return UsageError("--margin must be 0 to 1000 pixels");
+    setting.margin = *m;
+  }
+  if (const auto v = opts.Value("--letter-spacing")) {
+    const auto n = ParseInt(*v, -1000, 1000);
+    if (!n) return UsageError("--letter-spacing must be -1000 to 1000 pixels");
+    setting.letterSpacing = *n;
+  }
+  std::optional<std::pair<int, int>> button;
+  if (const auto v = opts.Value("--button")) {
+    const std::size_t x = v->find('x');
+    const auto w = ParseInt(v->substr(0, x), 1, ImageMaxSide);
+    const auto h = x == std::string::npos ? std::nullopt : ParseInt(v->substr(x + 1), 1, ImageMaxSide);
+    if (!w || !h) return UsageError("--button must be WxH, each 1 to 32767 pixels");
+    button = {*w, *h};
+  }
+  const std::string align = opts.Value("--align").value_or("center");
+  if (align != "left" && align != "center" && align != "right") return UsageError("--align must be left, center or right");
+  if (opts.Has("--align") && !button) return UsageError("--align needs --button");
+  std::u32string text;
+  if (!DecodeUtf8(*opts.Value("--text"), text)) return UsageError("--text is not UTF-8");
+  const std::size_t first = text.find_first_not_of(U' ');
+  text = first == std::u32string::npos ? U"" : text.substr(first, text.find_last_not_of(U' ') - first + 1);
+  if (text.empty()) return Failure("the caption is empty");
+
+  FontDescriptor metrics;
+  if (std::string why; !FindMetrics(opts, sheet, metrics, &why)) return Failure(why);
+  const CaptionLayout layout = LayOutCaption(metrics, text, setting);
+  if (!layout.missing.empty()) {
+    std::fprintf(stderr, "kilnbatch caption: warning: no glyph for%s; \"?\" stands in\n",
+                 CodePointNames(layout.missing).c_str());
+  }
+  long long width = layout.width, height = layout.height, dx = 0, dy = 0;
+  if (button) {
+    if (width > button->first || height > button->second) {
+      return Failure("the caption needs " + std::to_string(width) + "x" + std::to_string(height) +
+                     " pixels; the button is " + std::to_string(button->first) + "x" + std::to_string(button->second));
+    }
+    dx = align == "left" ? 0 : align == "right" ? button->first - width : (button->first - width) / 2;
+    dy = (button->second - height) / 2;
+    width = button->first, height = button->second;
+  }
+  if (width > ImageMaxSide || height > ImageMaxSide) {
+    return Failure("the caption image would be larger than " + std::to_string(ImageMaxSide) + " pixels a side");
+  }
+  if (!ComposeSetCaption(layout, static_cast<int>(width), static_cast<int>(height), static_cast<int>(dx),
+                         static_cast<int>(dy))) {
+    return Failure("out of memory");
+  }
+  if (std::string why; !SaveImage(ButtonImage, out.c_str(), format, 7, &why)) return Failure(out + ": " + why);
+  if (opts.Has("--boxes")) {
+    // Not into the image's bytes when the image goes to standard output.
+    std::FILE* report = out == "/dev/stdout" ? stderr : stdout;
+    for (const PlacedGlyph& g : layout.glyphs) {
+      std::fprintf(report, "%u %lld %lld %d %d\n", static_cast<unsigned>(g.id), g.x + dx, g.y + dy, g.width, g.height);
+    }
+  }
+  return ExitDone;
+}
+
 struct Images {
   ~Images() { ShutdownImages(); }
 };
@@ -67,6 +175,15 @@ int RunCaption(int argc, char** argv) {
   const auto format = OutputFormat(opts, *out);
   if (!format) return UsageError("--format must be png or bmp");
 
+  const std::string layout = opts.Value("--layout").value_or("fixed");
+  if (layout != "fixed" && layout != "proportional") return UsageError("--layout must be fixed or proportional");
+  for (const char* name : ProportionalOptions) {
+    if (layout == "fixed" && opts.Has(name)) return UsageError(std::string(name) + " needs --layout proportional");
+  }
+  if (layout == "proportional" && (opts.Has("--width") || opts.Has("--height"))) {
+    return UsageError("--width and --height cut fixed cells: not with --layout proportional");
+  }
+
   Images released;
   std::string why;
   if (!ReadImageFile(SheetImageNumber, sheet->c_str(), &why)) return Failure(*sheet + ": " + why);
@@ -74,6 +191,8 @@ int RunCaption(int argc, char** argv) {
   const bool sheetAlpha = FindImageRecord(SheetImageNumber)->depth == 32;
   const bool withAlpha = sheetAlpha && *format == ImageFormatPng;
   if (sheetAlpha && !withAlpha && !FlattenImage(SheetImageNumber, SheetImageNumber)) return Failure("out of memory");
+
+  if (layout == "proportional") return RunProportional(opts, *sheet, *out, *format);
 
   // The same defaults and range as the composer's size fields after a load.
   const int maxSize = MaxCellSize();

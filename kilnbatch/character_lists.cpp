@@ -1,16 +1,11 @@
 #include "kilnbatch/character_lists.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <charconv>
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
 #include "core/text_codes.h"
+#include "kilnbatch/bounded_file.h"
 
 namespace {
 
@@ -82,34 +77,8 @@ std::optional<std::u32string> ParseCharacterRanges(std::string_view spec, std::s
 }
 
 std::optional<std::u32string> ReadCharactersFile(const char* path, std::string* why) {
-  const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    *why = std::strerror(errno);
-    return std::nullopt;
-  }
-  struct stat st {};
   std::string text;
-  bool tooLarge = false, failed = ::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode);
-  if (S_ISDIR(st.st_mode)) errno = EISDIR;
-  // Read until the end or one byte past the limit, whatever the file claims its size is.
-  char buffer[65536];
-  while (!failed && !tooLarge) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) {
-      failed = got < 0;
-      break;
-    }
-    text.append(buffer, static_cast<std::size_t>(got));
-    tooLarge = text.size() > MaxCharactersFileBytes;
-  }
-  const int readError = errno;
-  ::close(fd);
-  if (failed || tooLarge) {
-    *why = tooLarge ? "larger than " + std::to_string(MaxCharactersFileBytes / (1024 * 1024)) + " MiB"
-                    : std::string(std::strerror(readError));
-    return std::nullopt;
-  }
+  if (!ReadBoundedFile(path, MaxCharactersFileBytes, text, why)) return std::nullopt;
   std::u32string decoded;
   if (std::size_t bad = 0; !DecodeUtf8(text, decoded, &bad)) {
     *why = "not UTF-8 text (byte " + std::to_string(bad) + ")";

@@ -107,21 +107,6 @@ void FillSpans(DrawState& s, PixelStore& t, int x, int y, int w, int h) {
   }
 }
 
-// Straight-alpha "over": colour `f` at alpha `a` onto the BGRA pixel `p`,
-// each channel rounded once from the exact result, so that layers do not
-// pile up rounding as the opaque path's truncation does.
-inline void CompositeOver(std::uint8_t* p, Bgr f, int a) {
-  const int below = p[3] * (255 - a);         // the pixel's alpha share, x 255
-  const int total = a * 255 + below;          // the result's alpha, x 255; a > 0
-  const auto mix = [&](int top, int under) {
-    return static_cast<std::uint8_t>((top * a * 255 + under * below + total / 2) / total);
-  };
-  p[0] = mix(f.b, p[0]);
-  p[1] = mix(f.g, p[1]);
-  p[2] = mix(f.r, p[2]);
-  p[3] = static_cast<std::uint8_t>((total + 127) / 255);
-}
-
 // Where in a coverage box there may be ink: [x0, x1) x [y0, y1).
 struct InkBounds {
   int x0, y0, x1, y1;
@@ -156,7 +141,8 @@ void BlendCoverage(DrawState& s, PixelStore& t, int dx, int dy, int w, int h, Co
     for (int sx = sx0; sx < w; ++sx, p += BytesPerPixel) {
       const int a = cov(sx, sy);
       if (over) {
-        if (a != 0) CompositeOver(p, f, a);
+        // Rounded once per layer, so layers do not pile up rounding as the opaque path's truncation does.
+        if (a != 0) CompositeOver(p, f.b, f.g, f.r, a);
       } else if (transparent) {
         if (a == 0) continue;  // the formula leaves the pixel as it is
         p[0] = static_cast<std::uint8_t>((f.b * a + p[0] * (255 - a)) / 255);

@@ -47,6 +47,20 @@ inline constexpr int ImageMaxSide = 32767;
 // Bytes of one stored row of `width` pixels at `bitsPerPixel`, padded to 4.
 std::size_t RowBytes(int width, int bitsPerPixel);
 
+// Straight-alpha "over": blue, green, red at alpha `a` (1..255) onto the BGRA
+// pixel `p`, each channel rounded once from the exact result.
+inline void CompositeOver(std::uint8_t* p, int blue, int green, int red, int a) {
+  const int below = p[3] * (255 - a);  // the pixel's alpha share, x 255
+  const int total = a * 255 + below;   // the result's alpha, x 255
+  const auto mix = [&](int top, int under) {
+    return static_cast<std::uint8_t>((top * a * 255 + under * below + total / 2) / total);
+  };
+  p[0] = mix(blue, p[0]);
+  p[1] = mix(green, p[1]);
+  p[2] = mix(red, p[2]);
+  p[3] = static_cast<std::uint8_t>((total + 127) / 255);
+}
+
 ImageHandleValue MakeImage(int number, int width, int height);
 // The creation routine under MakeImage: bits below 24 become 24; 32 makes an
 // image with alpha, opaque black unless ImageClearAlpha is added.

@@ -1,0 +1,143 @@
+#include "composer/text_setting.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <unordered_map>
+
+#include "composer/compose.h"
+#include "core/sheet_format.h"
+#include "core/text_codes.h"
+#include "raster/image.h"
+
+namespace {
+
+const PixelStore* SheetPixels() {
+  const ImageRecord* record = FindImageRecord(SheetImageNumber);
+  return record ? ImagePixels(record->handle) : nullptr;
+}
+
+std::uint32_t ColourAt(const PixelStore& p, int x, int y) {
+  const std::uint8_t* q = p.Pixel(x, y);
+  return q[0] | (q[1] << 8) | (q[2] << 16);
+}
+
+}  // namespace
+
+std::uint32_t SheetBackground() {
+  const PixelStore* p = SheetPixels();
+  if (!p || p->bitsPerPixel == 32) return 0;
+  std::unordered_map<std::uint32_t, int> seen;
+  for (int x = 0; x < p->width; ++x) ++seen[ColourAt(*p, x, 0)];
+  for (int y = 1; y < p->height; ++y) ++seen[ColourAt(*p, 0, y)];
+  return std::max_element(seen.begin(), seen.end(), [](const auto& a, const auto& b) {
+           return a.second < b.second || (a.second == b.second && a.first > b.first);
+         })->first;
+}
+
+FontDescriptor MeasureSheetMetrics() {
+  FontDescriptor m;
+  const PixelStore* p = SheetPixels();
+  if (!p) return m;
+  m.scaleW = p->width, m.scaleH = p->height;
+  const int pitch = CellPitchOfSheet(p->width);
+  const bool alpha = p->bitsPerPixel == 32;
+  const std::uint32_t background = SheetBackground();
+  for (int code = SheetFirstCode; code <= Windows1252SheetLastCode && SheetHasCell(code, p->width, p->height); ++code) {
+    const char32_t c = Windows1252ToUnicode(static_cast<std::uint8_t>(code));
+    if (code == SheetDeleteCode || c == 0) continue;
+    const SheetCell cell = SheetCellOf(code);
+    const int cx = cell.column * pitch, cy = cell.row * pitch;
+    if (c == U' ') {
+      m.glyphs.push_back({c, cx, cy, 0, 0, 0, 0, std::max(1, pitch / 4)});
+      continue;
+    }
+    int x0 = INT_MAX, y0 = INT_MAX, x1 = INT_MIN, y1 = INT_MIN;
+    for (int y = cy; y < std::min(cy + pitch, p->height); ++y) {
+      for (int x = cx; x < cx + pitch; ++x) {
+        if (alpha ? p->Pixel(x, y)[3] == 0 : ColourAt(*p, x, y) == background) continue;
+        x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x + 1), y1 = std::max(y1, y + 1);
+      }
+    }
+    if (x0 >= x1) continue;  // an empty cell: the character is not in the sheet
+    m.glyphs.push_back({c, x0, y0, x1 - x0, y1 - y0, 0, y0 - cy, x1 - x0 + 1});
+    m.lineHeight = std::max(m.lineHeight, y1 - cy);
+  }
+  m.base = m.lineHeight;
+  return m;
+}
+
+CaptionLayout LayOutCaption(const FontDescriptor& metrics, std::u32string_view text, const CaptionSetting& setting) {
+  std::unordered_map<char32_t, const DescriptorGlyph*> glyphs;
+  for (const DescriptorGlyph& g : metrics.glyphs) glyphs[g.id] = &g;
+  std::unordered_map<std::uint64_t, int> kerning;
+  for (const DescriptorKerning& k : metrics.kernings) kerning[(std::uint64_t{k.first} << 32) | k.second] = k.amount;
+  const auto question = glyphs.find(U'?');
+
+  CaptionLayout out;
+  const long long margin = setting.margin;
+  long long pen = margin, right = margin, bottom = margin + metrics.lineHeight;
+  const DescriptorGlyph* previous = nullptr;
+  for (const char32_t c : text) {
+    auto found = glyphs.find(c);
+    if (found == glyphs.end()) {
+      if (out.missing.find(c) == std::u32string::npos) out.missing += c;
+      found = question;
+      if (found == glyphs.end()) continue;  // nor a "?" to stand in
+    }
+    const DescriptorGlyph& g = *found->second;
+    if (previous) {
+      const auto k = kerning.find((std::uint64_t{previous->id} << 32) | g.id);
+      pen += (k == kerning.end() ? 0 : k->second) + setting.letterSpacing;
+    }
+    const long long x = pen + g.xoffset, y = margin + g.yoffset;
+    if (g.width > 0 && g.height > 0) {
+      // Past an image's size the caption is refused by its size; the places need not be exact then.
+      const auto clamp = [](long long v) { return static_cast<int>(std::clamp<long long>(v, INT_MIN / 2, INT_MAX / 2)); };
+      out.glyphs.push_back({g.id, g.x, g.y, g.width, g.height, clamp(x), clamp(y)});
+      right = std::max(right, x + g.width);
+      bottom = std::max(bottom, y + g.height);
+    }
+    pen += g.xadvance;
+    right = std::max(right, pen);
+    previous = &g;
+  }
+  out.width = right + margin;
+  out.height = bottom + margin;
+  return out;
+}
+
+int ComposeSetCaption(const CaptionLayout& layout, int width, int height, int dx, int dy) {
+  const PixelStore* sheet = SheetPixels();
+  if (!sheet || width < 1 || height < 1 || width > ImageMaxSide || height > ImageMaxSide) return 0;
+  const bool alpha = sheet->bitsPerPixel == 32;
+  const std::uint32_t background = SheetBackground();
+  if (!MakeImageWithDepth(ButtonImage, width, height, alpha ? 32 | ImageClearAlpha : 24)) return 0;
+  PixelStore& out = *ImagePixels(ImageHandle(ButtonImage));
+  sheet = SheetPixels();
+  if (!alpha) {
+    for (int y = 0; y < height; ++y) {
+      std::uint8_t* q = out.Pixel(0, y);
+      for (int x = 0; x < width; ++x, q += 3) q[0] = background & 0xFF, q[1] = (background >> 8) & 0xFF, q[2] = background >> 16;
+    }
+  }
+  for (const PlacedGlyph& g : layout.glyphs) {
+    // The box as far as both the sheet and the caption hold it.
+    const int x0 = std::max({0, -g.sourceX, -(g.x + dx)});
+    const int y0 = std::max({0, -g.sourceY, -(g.y + dy)});
+    const int x1 = std::min({g.width, sheet->width - g.sourceX, width - (g.x + dx)});
+    const int y1 = std::min({g.height, sheet->height - g.sourceY, height - (g.y + dy)});
+    for (int y = y0; y < y1; ++y) {
+      for (int x = x0; x < x1; ++x) {
+        const std::uint8_t* s = sheet->Pixel(g.sourceX + x, g.sourceY + y);
+        std::uint8_t* d = out.Pixel(g.x + dx + x, g.y + dy + y);
+        if (alpha) {
+          if (s[3] != 0) CompositeOver(d, s[0], s[1], s[2], s[3]);
+        } else if (ColourAt(*sheet, g.sourceX + x, g.sourceY + y) != background) {
+          std::memcpy(d, s, 3);
+        }
+      }
+    }
+  }
+  return 1;
+}

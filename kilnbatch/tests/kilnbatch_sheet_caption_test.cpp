@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <tuple>
 
 #include "composer/compose.h"
 #include "kilnbatch/tests/run_kilnbatch.h"
@@ -14,6 +15,7 @@
 #include "renderer/sheet_build.h"
 #include "core/font_descriptor.h"
 #include "core/fonts.h"
+#include "platform/font_source.h"
 
 namespace {
 
@@ -142,6 +144,36 @@ TEST_F(KilnbatchSheetCaption, DescriptorsBesideTheSheetAgreeAndCarryTheKerning) 
     EXPECT_TRUE(k != forms[0].kernings.end() && k->amount < 0) << int(first) << " " << int(second);
   }
   EXPECT_EQ(Kilnbatch("sheet --descriptor text -o -", folder).exitCode, 2);
+}
+
+// Set with its descriptor, "Hello World" is as wide as the face sets it (its
+// advances and kerning), within the ink's reach; the proportional options are
+// refused where they mean nothing, and a caption that does not fit its button
+// or metrics that describe another image fail.
+TEST_F(KilnbatchSheetCaption, ProportionalCaptionsAreAsWideAsTheFaceSetsThem) {
+  const std::string sheet = Quote(folder / "s.png"), out = Quote(folder / "c.png");
+  ASSERT_EQ(Kilnbatch("sheet --size 20 --descriptor text -o " + sheet, folder).exitCode, 0);
+  ASSERT_EQ(Kilnbatch("caption --layout proportional --text 'Hello World' --sheet " + sheet + " -o " + out, folder).exitCode, 0);
+  const auto face = OpenPlatformFont("Arial", PointsToPixels(20, 96), {});
+  int width = face->TextWidth(U"Hello World");
+  for (const KerningPair& k : face->KerningPairs(U"Helo Wrd"))
+    for (std::size_t i = 1; i < 11; ++i) width += U"Hello World"[i - 1] == k.first && U"Hello World"[i] == k.second ? k.pixels : 0;
+  ASSERT_NE(ReadImageFile(7, (folder / "c.png").c_str()), 0u);
+  EXPECT_NEAR(ImagePixels(ImageHandle(7))->width, width, 2);
+  for (const auto& [args, exitCode, said] : {
+           std::tuple<std::string, int, std::string>{"--margin 2", 2, "--margin needs --layout proportional"},
+           {"--layout proportional --width 9", 2, "not with --layout proportional"},
+           {"--layout proportional --align left", 2, "--align needs --button"},
+           {"--layout proportional --button 20x40", 1, "the button is 20x40"},
+           {"--layout proportional --metrics " + Quote(folder / "none.fnt"), 1, "none.fnt"},
+           {"--layout sideways", 2, "--layout must be"}}) {
+    const Outcome run = Kilnbatch("caption --text 'Hello World' --sheet " + sheet + " -o " + out + " " + args, folder);
+    EXPECT_EQ(run.exitCode, exitCode) << args;
+    EXPECT_NE(run.errors.find(said), std::string::npos) << args << ": " << run.errors;
+  }
+  ASSERT_EQ(Kilnbatch("sheet --size 30 -o " + Quote(folder / "big.png"), folder).exitCode, 0);
+  EXPECT_NE(Kilnbatch("caption --layout proportional --text A --metrics " + Quote(folder / "s.fnt") + " --sheet " +
+                          Quote(folder / "big.png") + " -o " + out, folder).errors.find("describes an image of"), std::string::npos);
 }
 
 // A sheet with alpha keeps it in a PNG caption, a cell beyond the sheet clear; a BMP caption is over black.

@@ -79,7 +79,9 @@ def descriptor_boxes(fnt, text, margin=0):
 
 
 def parse_boxes(output):
-    return [tuple(map(int, line.split())) for line in output.splitlines() if line.strip()]
+    # A box with no pixels (the space) places nothing: the caption lists only what it draws.
+    boxes = [tuple(map(int, line.split())) for line in output.splitlines() if line.strip()]
+    return [b for b in boxes if b[3] > 0 and b[4] > 0]
 
 
 def caption_boxes(sheet, fnt, text):

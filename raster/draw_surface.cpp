@@ -39,6 +39,9 @@ struct DrawState {
   int mode = DrawModeOpaque;
 
   bool started = false;  // the glyph context exists
+  // The system font is selected, but not yet opened: drawing that never
+  // writes text never starts the font machinery.
+  bool systemFontPending = false;
   const PlatformFont* font = nullptr;
   int overhang = 0;
   std::unordered_map<FontHandleValue, int> overhangs;  // measured once per font
@@ -276,7 +279,18 @@ struct SurfaceOps {
 constexpr SurfaceOps Ops24{SetBackColour, FillSpans<3>, PasteOn<3>, PaintTextOn<3>, SetFrontColour};
 constexpr SurfaceOps Ops32{SetBackColour, FillSpans<4>, PasteOn<4>, PaintTextOn<4>, SetFrontColour};
 
-DrawState* Started() { return current && current->started ? current.get() : nullptr; }
+void SelectFont(DrawState& s, FontHandleValue font, const PlatformFont* resolved);
+
+// The current state with its font open, or null before BeginDraw.
+DrawState* Started() {
+  if (!current || !current->started) return nullptr;
+  DrawState& s = *current;
+  if (s.systemFontPending) {
+    s.systemFontPending = false;
+    if (const PlatformFont* system = SystemFont()) SelectFont(s, SystemFontHandle, system);
+  }
+  return &s;
+}
 
 const PlatformFont* ResolveFont(FontHandleValue font) {
   return font == SystemFontHandle ? SystemFont() : FontOfHandle(font);
@@ -340,7 +354,7 @@ std::uintptr_t BeginDraw(DrawState* state) {
     return 0;
   }
   state->started = true;
-  SetDrawFont(SystemFontHandle);
+  state->systemFontPending = true;
   return reinterpret_cast<std::uintptr_t>(state);
 }
 
@@ -361,16 +375,28 @@ void SetDrawMode(int mode) {
   ApplyColour(s, s.backApplied, s.back);
 }
 
+namespace {
+
+void SelectFont(DrawState& s, FontHandleValue font, const PlatformFont* resolved) {
+  auto known = s.overhangs.find(font);
+  if (known == s.overhangs.end()) known = s.overhangs.emplace(font, MeasureOverhang(resolved)).first;
+  s.overhang = known->second;
+  s.font = resolved;
+  GrowGlyphBuffer(s, std::max(resolved->CellHeight() + 20, 50));
+}
+
+}  // namespace
+
 void SetDrawFont(FontHandleValue font) {
-  DrawState* s = Started();
-  if (!s) return;
+  if (!current || !current->started) return;
+  if (font == SystemFontHandle && !current->font) {
+    current->systemFontPending = true;  // still nothing to open until text is drawn
+    return;
+  }
   const PlatformFont* resolved = ResolveFont(font);
   if (!resolved) return;
-  auto known = s->overhangs.find(font);
-  if (known == s->overhangs.end()) known = s->overhangs.emplace(font, MeasureOverhang(resolved)).first;
-  s->overhang = known->second;
-  s->font = resolved;
-  GrowGlyphBuffer(*s, std::max(resolved->CellHeight() + 20, 50));
+  current->systemFontPending = false;
+  SelectFont(*current, font, resolved);
 }
 
 void FillBox(int x, int y, int width, int height, std::uint32_t colour) {
@@ -393,8 +419,9 @@ namespace {
 
 // Both text calls: Windows-1252 `bytes` when there are any, else `codePoints`.
 int Paint(int x, int y, std::string_view bytes, std::u32string_view codePoints, std::uint32_t colour) {
+  if (!current) return x;
+  Started();  // opens a pending system font
   DrawState* s = current.get();
-  if (!s) return x;
   s->ops->setFrontColour(*s, colour);
   s->ops->setBackColour(*s, s->backSetting);
   PixelStore* t = Target(*s);
@@ -444,6 +471,6 @@ void PasteImage(ImageHandleValue image, int x, int y) {
 
 int ItalicOverhang(FontHandleValue font) { return MeasureOverhang(ResolveFont(font)); }
 
-int GlyphBufferRows() { return current ? current->glyphBufferRows : 0; }
+int GlyphBufferRows() { return Started() ? current->glyphBufferRows : 0; }
 
 void SetGlyphCacheEnabled(bool enabled) { glyphCacheEnabled = enabled; }

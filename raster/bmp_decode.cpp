@@ -293,7 +293,7 @@ Fault Read24(const BmpSource& file, const BmpLayout& layout, PixelStore& out) {
   const std::size_t rows = static_cast<std::size_t>(layout.height);
   const std::size_t size = out.rowBytes * rows;
   out.bytes.clear();
-  out.bytes.reserve(size);
+  ReservePixelBytes(out.bytes, size);
   for (std::size_t at = 0; at < size; at += ChunkBytes) {
     out.bytes.resize(std::min<std::size_t>(at + ChunkBytes, size));
     if (Fault f = file.read(layout.pixelsAt + at, out.bytes.data() + at, out.bytes.size() - at)) return f;

@@ -1,5 +1,7 @@
 #include "raster/image.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -34,6 +36,19 @@ bool ValidSize(int width, int height) {
 }
 
 // A store of the given size, every byte zero; null when memory is short.
+}  // namespace
+
+void ReservePixelBytes(std::vector<std::uint8_t>& bytes, std::size_t size) {
+  bytes.reserve(size);
+  constexpr std::uintptr_t HugePage = 2u << 20;
+  const auto start = (reinterpret_cast<std::uintptr_t>(bytes.data()) + HugePage - 1) & ~(HugePage - 1);
+  const auto end = (reinterpret_cast<std::uintptr_t>(bytes.data()) + size) & ~(HugePage - 1);
+  // Only advice: where the system has no huge pages the store works as before.
+  if (end > start) ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+}
+
+namespace {
+
 std::unique_ptr<PixelStore> NewStore(int width, int height, int bits) {
   auto store = std::make_unique<PixelStore>();
   store->width = width;
@@ -41,7 +56,9 @@ std::unique_ptr<PixelStore> NewStore(int width, int height, int bits) {
   store->bitsPerPixel = bits;
   store->rowBytes = RowBytes(width, bits);
   try {
-    store->bytes.assign(store->rowBytes * static_cast<std::size_t>(height), 0);
+    const std::size_t size = store->rowBytes * static_cast<std::size_t>(height);
+    ReservePixelBytes(store->bytes, size);
+    store->bytes.resize(size);
   } catch (const std::bad_alloc&) {
     return nullptr;
   }

@@ -16,12 +16,18 @@ struct PngFileTest : ::testing::Test {
   TempFolder folder;
 };
 
-// Odd widths and asymmetric pixels, so a flip, a red/blue swap or a padding slip shows. Opaque PNG has
-// the BMP's pixels; alpha (opaque, clear, half) comes back straight, at 32 bits.
+// Odd widths and asymmetric pixels, so a flip, a red/blue swap or a padding slip shows, in each of the
+// colour types a store is written as (palette, RGBA, grey, grey and alpha, RGB past 256 colours).
+// Opaque PNG has the BMP's pixels; alpha (opaque, clear, half) comes back straight, at 32 bits.
 TEST_F(PngFileTest, ImagesReadBackPixelForPixelAtTheirDepth) {
-  const struct { int width, height, bits; Bytes store; } cases[] = {
-      {3, 2, 24, {0, 0, 0, 1, 2, 3, 0x12, 0x34, 0x56, 0, 0, 0, 0, 0x80, 0xFF, 9, 8, 7, 6, 5, 4, 0, 0, 0}},
-      {3, 1, 32, {10, 20, 30, 255, 10, 20, 30, 0, 0, 100, 255, 128}},
+  Bytes many(900);  // 300 colours in a row
+  for (std::size_t i = 0; i < many.size(); i += 3) many[i] = static_cast<std::uint8_t>(i / 3), many[i + 1] = static_cast<std::uint8_t>(i / 768);
+  const struct { int width, height, bits; Bytes store; int colourType; } cases[] = {
+      {3, 2, 24, {0, 0, 0, 1, 2, 3, 0x12, 0x34, 0x56, 0, 0, 0, 0, 0x80, 0xFF, 9, 8, 7, 6, 5, 4, 0, 0, 0}, 3},
+      {3, 1, 32, {10, 20, 30, 255, 10, 20, 30, 0, 0, 100, 255, 128}, 6},
+      {3, 1, 24, {5, 5, 5, 200, 200, 200, 0, 0, 0, 0, 0, 0}, 0},
+      {2, 1, 32, {7, 7, 7, 255, 9, 9, 9, 0}, 4},
+      {300, 1, 24, many, 2},
   };
   for (const auto& c : cases) {
     ASSERT_NE(AdoptImage(0, {c.width, c.height, c.bits, c.store.size() / c.height, c.store}, c.bits), 0u);
@@ -30,6 +36,7 @@ TEST_F(PngFileTest, ImagesReadBackPixelForPixelAtTheirDepth) {
     ASSERT_NE(ReadImageFile(1, (folder / "p.png").c_str()), 0u);
     ASSERT_NE(ReadImageFile(2, (folder / "p.bmp").c_str()), 0u);
     EXPECT_EQ(FindImageRecord(1)->depth, c.bits);
+    EXPECT_EQ(ReadBytes(folder / "p.png").at(25), c.colourType);
     EXPECT_EQ(ImagePixels(ImageHandle(1))->bytes, c.bits == 24 ? ImagePixels(ImageHandle(2))->bytes : c.store);
   }
 }

@@ -97,16 +97,27 @@ Bgr PixelOf(std::uint32_t colour) {
           static_cast<std::uint8_t>(colour)};
 }
 
+// One span is filled pixel by pixel, the others copied from it: a large
+// background costs little more than writing its bytes.
 template <int BytesPerPixel>
 void FillSpans(DrawState& s, PixelStore& t, int x, int y, int w, int h) {
   const Bgr c = PixelOf(s.frontApplied);
-  for (int row = y; row < y + h; ++row) {
-    std::uint8_t* p = t.Pixel(x, row);
-    for (int i = 0; i < w; ++i, p += BytesPerPixel) {
-      p[0] = c.b;
-      p[1] = c.g;
-      p[2] = c.r;
+  std::uint8_t* first = t.Pixel(x, y);
+  std::uint8_t* p = first;
+  for (int i = 0; i < w; ++i, p += BytesPerPixel) {
+    p[0] = c.b;
+    p[1] = c.g;
+    p[2] = c.r;
+  }
+  const std::size_t span = static_cast<std::size_t>(w) * BytesPerPixel;
+  // Alpha bytes, which the fill leaves as they are, make every span differ.
+  for (int row = y + 1; row < y + h; ++row) {
+    std::uint8_t* to = t.Pixel(x, row);
+    if (BytesPerPixel == 3) {
+      std::memcpy(to, first, span);
+      continue;
     }
+    for (int i = 0; i < w; ++i, to += BytesPerPixel) std::memcpy(to, first + BytesPerPixel * i, 3);
   }
 }
 
@@ -148,6 +159,10 @@ void BlendCoverage(DrawState& s, PixelStore& t, int dx, int dy, int w, int h, Co
         if (a != 0) CompositeOver(p, f.b, f.g, f.r, a);
       } else if (transparent) {
         if (a == 0) continue;  // the formula leaves the pixel as it is
+        if (a == 255) {        // and makes it the colour: a glyph's inside
+          p[0] = f.b, p[1] = f.g, p[2] = f.r;
+          continue;
+        }
         p[0] = static_cast<std::uint8_t>((f.b * a + p[0] * (255 - a)) / 255);
         p[1] = static_cast<std::uint8_t>((f.g * a + p[1] * (255 - a)) / 255);
         p[2] = static_cast<std::uint8_t>((f.r * a + p[2] * (255 - a)) / 255);

@@ -1,5 +1,7 @@
 #include "platform/font_source.h"
 
+#include "platform/harfbuzz_loader.h"
+
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -7,9 +9,6 @@
 #include FT_MODULE_H
 #include FT_OUTLINE_H
 #include FT_TRUETYPE_TABLES_H
-#include <hb-ft.h>
-#include <hb-ot.h>
-#include <hb.h>
 
 #include <algorithm>
 #include <array>
@@ -187,25 +186,16 @@ bool BufferArgumentsValid(const std::uint8_t* buffer, int width, int height, int
 // ---------------------------------------------------------------------------
 // Kerning
 
-struct HbFaceDeleter {
-  void operator()(hb_face_t* f) const { hb_face_destroy(f); }
-};
-struct HbFontDeleter {
-  void operator()(hb_font_t* f) const { hb_font_destroy(f); }
-};
-struct HbBufferDeleter {
-  void operator()(hb_buffer_t* b) const { hb_buffer_destroy(b); }
-};
-struct HbPlanDeleter {
-  void operator()(hb_shape_plan_t* p) const { hb_shape_plan_destroy(p); }
-};
-using HbFacePtr = std::unique_ptr<hb_face_t, HbFaceDeleter>;
-using HbFontPtr = std::unique_ptr<hb_font_t, HbFontDeleter>;
-using HbBufferPtr = std::unique_ptr<hb_buffer_t, HbBufferDeleter>;
-using HbPlanPtr = std::unique_ptr<hb_shape_plan_t, HbPlanDeleter>;
-using HbSetPtr = std::unique_ptr<hb_set_t, void (*)(hb_set_t*)>;
+// Each destroyed by its HarfBuzz function.
+template <typename T>
+using HbPtr = std::unique_ptr<T, void (*)(T*)>;
+using HbFacePtr = HbPtr<hb_face_t>;
+using HbFontPtr = HbPtr<hb_font_t>;
+using HbBufferPtr = HbPtr<hb_buffer_t>;
+using HbPlanPtr = HbPtr<hb_shape_plan_t>;
+using HbSetPtr = HbPtr<hb_set_t>;
 
-HbSetPtr MakeSet() { return {hb_set_create(), hb_set_destroy}; }
+HbSetPtr MakeSet(const HarfBuzzApi& hb) { return {hb.hb_set_create(), hb.hb_set_destroy}; }
 
 constexpr hb_tag_t KernTag = HB_TAG('k', 'e', 'r', 'n');
 
@@ -221,17 +211,16 @@ constexpr std::array<hb_feature_t, 6> PairFeatures(bool kern) {
 }
 constexpr std::array<std::array<hb_feature_t, 6>, 2> PairFeatureSets{PairFeatures(false), PairFeatures(true)};
 
-bool HasKernTable(hb_face_t* face) {
-  std::unique_ptr<hb_blob_t, void (*)(hb_blob_t*)> table(hb_face_reference_table(face, KernTag),
-                                                         hb_blob_destroy);
-  return hb_blob_get_length(table.get()) > 0;
+bool HasKernTable(const HarfBuzzApi& hb, hb_face_t* face) {
+  const HbPtr<hb_blob_t> table(hb.hb_face_reference_table(face, KernTag), hb.hb_blob_destroy);
+  return hb.hb_blob_get_length(table.get()) > 0;
 }
 
-bool FaceHasKerning(hb_face_t* face) {
-  HbSetPtr lookups = MakeSet();
+bool FaceHasKerning(const HarfBuzzApi& hb, hb_face_t* face) {
+  HbSetPtr lookups = MakeSet(hb);
   const std::array<hb_tag_t, 2> kern{KernTag, HB_TAG_NONE};
-  hb_ot_layout_collect_lookups(face, HB_OT_TAG_GPOS, nullptr, nullptr, kern.data(), lookups.get());
-  return !hb_set_is_empty(lookups.get()) || HasKernTable(face);
+  hb.hb_ot_layout_collect_lookups(face, HB_OT_TAG_GPOS, nullptr, nullptr, kern.data(), lookups.get());
+  return !hb.hb_set_is_empty(lookups.get()) || HasKernTable(hb, face);
 }
 
 // How far HarfBuzz's layout moves the second of two characters because of
@@ -244,19 +233,23 @@ bool FaceHasKerning(hb_face_t* face) {
 class PairKerning {
  public:
   // Null when the face has no kerning lookups and no `kern` table.
-  static std::unique_ptr<PairKerning> Make(FT_Face ftFace) {
-    HbFacePtr face(hb_ft_face_create_referenced(ftFace));
-    if (!FaceHasKerning(face.get())) return nullptr;
-    auto kerning = std::make_unique<PairKerning>();
-    kerning->font_.reset(hb_font_create(face.get()));
-    hb_ot_font_set_funcs(kerning->font_.get());
-    // Font units: the caller scales to pixels once, with its own rounding.
-    const int upem = static_cast<int>(hb_face_get_upem(face.get()));
-    hb_font_set_scale(kerning->font_.get(), upem, upem);
-    kerning->buffer_.reset(hb_buffer_create());
-    if (!hb_buffer_allocation_successful(kerning->buffer_.get())) return nullptr;
-    kerning->face_ = std::move(face);
+  static std::unique_ptr<PairKerning> Make(const HarfBuzzApi& hb, FT_Face ftFace) {
+    HbFacePtr face(hb.hb_ft_face_create_referenced(ftFace), hb.hb_face_destroy);
+    if (!FaceHasKerning(hb, face.get())) return nullptr;
+    auto kerning = std::make_unique<PairKerning>(hb, std::move(face));
+    if (!hb.hb_buffer_allocation_successful(kerning->buffer_.get())) return nullptr;
     return kerning;
+  }
+
+  PairKerning(const HarfBuzzApi& hb, HbFacePtr face)
+      : hb_(hb),
+        face_(std::move(face)),
+        font_(hb.hb_font_create(face_.get()), hb.hb_font_destroy),
+        buffer_(hb.hb_buffer_create(), hb.hb_buffer_destroy) {
+    hb.hb_ot_font_set_funcs(font_.get());
+    // Font units: the caller scales to pixels once, with its own rounding.
+    const int upem = static_cast<int>(hb.hb_face_get_upem(face_.get()));
+    hb.hb_font_set_scale(font_.get(), upem, upem);
   }
 
   // Calls emit(first, second, units) for every ordered pair of `codes` that
@@ -272,7 +265,7 @@ class PairKerning {
     all.reserve(codes.size());
     for (const char32_t c : codes) {
       hb_codepoint_t glyph = 0;
-      hb_font_get_nominal_glyph(font_.get(), c, &glyph);
+      hb_.hb_font_get_nominal_glyph(font_.get(), c, &glyph);
       all.push_back({c, RealScript(c), glyph});
     }
     for (const Code& first : all) {
@@ -281,8 +274,8 @@ class PairKerning {
         const Plans* plans = PlansFor(script);
         // A pair neither of whose glyphs a substitution or a kerning lookup
         // can start on is shaped the same either way: most pairs are such.
-        if (plans->touched && !hb_set_has(plans->touched.get(), first.glyph) &&
-            !hb_set_has(plans->touched.get(), second.glyph)) {
+        if (plans->touched && !hb_.hb_set_has(plans->touched.get(), first.glyph) &&
+            !hb_.hb_set_has(plans->touched.get(), second.glyph)) {
           continue;
         }
         const std::int64_t units = Units(first.code, second.code, *plans);
@@ -293,16 +286,16 @@ class PairKerning {
 
  private:
   struct Plans {
-    hb_script_t script = HB_SCRIPT_INVALID;
+    hb_script_t script;
     std::array<HbPlanPtr, 2> plan;  // kerning off, on
     // The glyphs any lookup that could tell the two plans apart starts on;
     // null when that cannot be known (a legacy `kern` table is in play).
-    HbSetPtr touched{nullptr, hb_set_destroy};
+    HbSetPtr touched;
   };
 
   // A pair's script is its first character's that has one of its own.
-  static hb_script_t RealScript(char32_t code) {
-    const hb_script_t script = hb_unicode_script(hb_unicode_funcs_get_default(), code);
+  hb_script_t RealScript(char32_t code) const {
+    const hb_script_t script = hb_.hb_unicode_script(hb_.hb_unicode_funcs_get_default(), code);
     const bool shared = script == HB_SCRIPT_COMMON || script == HB_SCRIPT_INHERITED || script == HB_SCRIPT_UNKNOWN;
     return shared ? HB_SCRIPT_INVALID : script;
   }
@@ -320,17 +313,17 @@ class PairKerning {
   bool Shape(char32_t first, char32_t second, hb_script_t script, hb_shape_plan_t& plan,
              const std::array<hb_feature_t, 6>& features, std::int64_t& moved) {
     hb_buffer_t* buffer = buffer_.get();
-    hb_buffer_clear_contents(buffer);
+    hb_.hb_buffer_clear_contents(buffer);
     const std::array<std::uint32_t, 2> text{first, second};
-    hb_buffer_add_utf32(buffer, text.data(), 2, 0, 2);
-    hb_buffer_set_direction(buffer, HB_DIRECTION_LTR);
-    hb_buffer_set_script(buffer, script);
-    if (!hb_shape_plan_execute(&plan, font_.get(), buffer, features.data(), features.size())) return false;
+    hb_.hb_buffer_add_utf32(buffer, text.data(), 2, 0, 2);
+    hb_.hb_buffer_set_direction(buffer, HB_DIRECTION_LTR);
+    hb_.hb_buffer_set_script(buffer, script);
+    if (!hb_.hb_shape_plan_execute(&plan, font_.get(), buffer, features.data(), features.size())) return false;
     unsigned int count = 0;
-    const hb_glyph_info_t* info = hb_buffer_get_glyph_infos(buffer, &count);
-    const hb_glyph_position_t* pos = hb_buffer_get_glyph_positions(buffer, nullptr);
+    const hb_glyph_info_t* info = hb_.hb_buffer_get_glyph_infos(buffer, &count);
+    const hb_glyph_position_t* pos = hb_.hb_buffer_get_glyph_positions(buffer, nullptr);
     if (count != 2 || info[0].cluster != 0 || info[1].cluster != 1) return false;
-    moved = std::int64_t{pos[0].x_advance} - hb_font_get_glyph_h_advance(font_.get(), info[0].codepoint) +
+    moved = std::int64_t{pos[0].x_advance} - hb_.hb_font_get_glyph_h_advance(font_.get(), info[0].codepoint) +
             pos[1].x_offset;
     return true;
   }
@@ -341,45 +334,45 @@ class PairKerning {
     for (const Plans& plans : plans_) {
       if (plans.script == script) return &plans;
     }
-    Plans plans;
-    plans.script = script;
     hb_segment_properties_t props{HB_DIRECTION_LTR, script, HB_LANGUAGE_INVALID, nullptr, nullptr};
-    for (const bool kern : {false, true}) {
+    const auto plan = [&](bool kern) {
       const auto& features = PairFeatureSets[kern];
-      plans.plan[kern].reset(
-          hb_shape_plan_create(face_.get(), &props, features.data(), features.size(), nullptr));
-    }
+      return HbPlanPtr(hb_.hb_shape_plan_create(face_.get(), &props, features.data(), features.size(), nullptr),
+                       hb_.hb_shape_plan_destroy);
+    };
+    Plans plans{script, {plan(false), plan(true)}, {nullptr, hb_.hb_set_destroy}};
     plans.touched = Touched(plans);
     plans_.push_back(std::move(plans));
     return &plans_.back();
   }
 
   HbSetPtr Touched(const Plans& plans) const {
-    std::array<HbSetPtr, 2> kerning{MakeSet(), MakeSet()};
+    std::array<HbSetPtr, 2> kerning{MakeSet(hb_), MakeSet(hb_)};
     for (const bool kern : {false, true}) {
-      hb_ot_shape_plan_collect_lookups(plans.plan[kern].get(), HB_OT_TAG_GPOS, kerning[kern].get());
+      hb_.hb_ot_shape_plan_collect_lookups(plans.plan[kern].get(), HB_OT_TAG_GPOS, kerning[kern].get());
     }
-    hb_set_subtract(kerning[true].get(), kerning[false].get());
-    HbSetPtr glyphs = MakeSet();
-    if (hb_set_is_empty(kerning[true].get())) {
+    hb_.hb_set_subtract(kerning[true].get(), kerning[false].get());
+    HbSetPtr glyphs = MakeSet(hb_);
+    if (hb_.hb_set_is_empty(kerning[true].get())) {
       // No GPOS kerning for this script, so a `kern` table would be applied,
       // and HarfBuzz cannot list the glyphs it covers.
-      if (HasKernTable(face_.get())) return {nullptr, hb_set_destroy};
+      if (HasKernTable(hb_, face_.get())) return {nullptr, hb_.hb_set_destroy};
       return glyphs;
     }
     // Every lookup starts on a glyph of its input coverage, so these are all
     // the glyphs a substitution or a kerning lookup can begin with.
-    HbSetPtr substitutions = MakeSet();
-    hb_ot_shape_plan_collect_lookups(plans.plan[true].get(), HB_OT_TAG_GSUB, substitutions.get());
+    HbSetPtr substitutions = MakeSet(hb_);
+    hb_.hb_ot_shape_plan_collect_lookups(plans.plan[true].get(), HB_OT_TAG_GSUB, substitutions.get());
     for (const auto& [table, lookups] : {std::pair{HB_OT_TAG_GSUB, substitutions.get()},
                                          std::pair{HB_OT_TAG_GPOS, kerning[true].get()}}) {
-      for (hb_codepoint_t lookup = HB_SET_VALUE_INVALID; hb_set_next(lookups, &lookup);) {
-        hb_ot_layout_lookup_collect_glyphs(face_.get(), table, lookup, nullptr, glyphs.get(), nullptr, nullptr);
+      for (hb_codepoint_t lookup = HB_SET_VALUE_INVALID; hb_.hb_set_next(lookups, &lookup);) {
+        hb_.hb_ot_layout_lookup_collect_glyphs(face_.get(), table, lookup, nullptr, glyphs.get(), nullptr, nullptr);
       }
     }
     return glyphs;
   }
 
+  const HarfBuzzApi& hb_;
   HbFacePtr face_;  // destroyed after the font, which references it
   HbFontPtr font_;
   HbBufferPtr buffer_;
@@ -496,7 +489,7 @@ struct PlatformFont::Impl {
   std::vector<KerningPair> Kerning(std::u32string_view characters) const {
     std::vector<KerningPair> pairs;
     if (!kerningMade) {
-      kerning = PairKerning::Make(face);
+      if (const HarfBuzzApi* hb = LoadHarfBuzz()) kerning = PairKerning::Make(*hb, face);
       kerningMade = true;
     }
     if (!kerning) return pairs;
@@ -607,6 +600,8 @@ TextSize PlatformFont::TextExtent(std::u32string_view text) const {
 }
 
 bool PlatformFont::HasGlyph(char32_t code) const { return impl_->GlyphIndex(code) != 0; }
+
+bool KerningAvailable() { return LoadHarfBuzz() != nullptr; }
 
 std::vector<KerningPair> PlatformFont::KerningPairs(std::u32string_view characters) const {
   try {

@@ -140,7 +140,7 @@ TEST_F(KilnbatchSheetCaption, DescriptorsBesideTheSheetAgreeAndCarryTheKerning) 
   EXPECT_EQ(forms[0].scaleW, ImagePixels(ImageHandle(7))->width);
   for (const auto& [first, second] : {std::pair{U'A', U'V'}, {U'T', U'o'}, {U'Y', U'o'}}) {
     const auto k = std::find_if(forms[0].kernings.begin(), forms[0].kernings.end(),
-                                [&](const DescriptorKerning& p) { return p.first == first && p.second == second; });
+                                [a = first, b = second](const DescriptorKerning& p) { return p.first == a && p.second == b; });
     EXPECT_TRUE(k != forms[0].kernings.end() && k->amount < 0) << int(first) << " " << int(second);
   }
   EXPECT_EQ(Kilnbatch("sheet --descriptor text -o -", folder).exitCode, 2);

@@ -3,6 +3,7 @@ polls for what it expects (a window, a file, a text, an exit) up to a deadline."
 
 import json
 import os
+import re
 import shutil
 import subprocess
 import tempfile
@@ -76,6 +77,12 @@ class XServer:
                                              data=(32, [c.intern_atom("WM_DELETE_WINDOW"), X.CurrentTime, 0, 0, 0]))
         window.send_event(event, event_mask=X.NoEventMask)
         c.flush()
+
+    def wm_class(self, window):
+        """The window's WM_CLASS as xprop reads it: (instance, class)."""
+        out = subprocess.run(["xprop", "-id", str(window.id), "WM_CLASS"], env=dict(os.environ, DISPLAY=self.name),
+                             check=True, capture_output=True, text=True, timeout=DEADLINE).stdout
+        return tuple(re.findall(r'"([^"]*)"', out))
 
     def xdotool(self, *args):
         subprocess.run(["xdotool"] + [str(a) for a in args], env=dict(os.environ, DISPLAY=self.name),

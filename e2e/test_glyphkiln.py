@@ -29,6 +29,7 @@ class Glyphkiln(harness.Session):
 
     def test_start_state_test_field_unwritable_target_and_a_shadow_built_as_the_batch_tool_does(self):
         app, self.window = self.start(GLYPHKILN), self.server.wait_window("Lumora")
+        self.assertEqual(self.server.wm_class(self.window), ("glyphkiln", "glyphkiln"))  # the desktop entry's StartupWMClass
         geometry = self.window.get_geometry()
         self.assertEqual((geometry.width, geometry.height), (296, 278))
         for number, text in ((1, "Arial"), (2, "8"), (3, "8"), (8, "0"), (10, "0"), (17, "1"), (13, "A")):

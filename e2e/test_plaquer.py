@@ -44,6 +44,7 @@ class Plaquer(harness.Session):
         app = self.start(PLAQUER)
         self.answer(CHOOSE, small)
         window = self.server.wait_window("Plaquer")
+        self.assertEqual(self.server.wm_class(window), ("plaquer", "plaquer"))  # the desktop entry's StartupWMClass
         geometry = window.get_geometry()
         self.assertEqual((geometry.width, geometry.height), (319, 300))
         for number, text in ((NAME_FIELD, "small.bmp"), (WIDTH_SPIN, "13"), (HEIGHT_SPIN, "13")):

@@ -16,8 +16,10 @@ using GuiHandle = std::intptr_t;
 // --- start-up and shutdown -------------------------------------------------
 
 // Makes the object tables, the application, the program icon and the control
-// font. Returns 1, or 0 when no display can be opened (nothing is made then).
-int StartGui();
+// font, the application named `program` (its X11 WM_CLASS and its desktop
+// file name, without ".desktop"). Returns 1, or 0 when no display can be
+// opened (nothing is made then).
+int StartGui(std::string_view program);
 // StartGui, or a line on standard error saying `program` needs a display and
 // exit code 1.
 void StartGuiOrExit(std::string_view program);

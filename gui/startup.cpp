@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <string>
 
 #include "core/fonts.h"
 #include "gui/gui_internal.h"
@@ -15,10 +16,13 @@ namespace {
 
 std::unique_ptr<QApplication> app;
 
-// Argument storage that outlives the application, as Qt requires.
+// Argument storage that outlives the application, as Qt requires. The
+// program's name stands as argv[0]: Qt takes the application name from it,
+// and on X11 both parts of WM_CLASS, which is what window managers and
+// docks match against the desktop entry's StartupWMClass.
 int appArgc = 1;
-char appName[] = "kiln";
-char* appArgv[] = {appName, nullptr};
+std::string appName;
+char* appArgv[] = {nullptr, nullptr};
 
 // Qt's dialogs save their state (and the colour dialog its custom colours,
 // at exit) through QSettings. They keep nothing between runs: the settings
@@ -48,14 +52,18 @@ void PointSettingsAway() {
 
 }  // namespace
 
-int StartGui() {
+int StartGui(std::string_view program) {
   if (app) return 1;
   if (!DisplayAvailable()) return 0;
   // The dialogs keep nothing between runs: Qt's own settings go to a folder
   // that is removed at shutdown.
   PointSettingsAway();
   QApplication::setDesktopSettingsAware(false);
+  appName = program;
+  appArgv[0] = appName.data();
   app = MakeCountingApplication(appArgc, appArgv);
+  // The Wayland app id, and the entry a session links the windows to.
+  QGuiApplication::setDesktopFileName(QString::fromStdString(appName));
   QApplication::setQuitOnLastWindowClosed(false);
   ApplyLook();
   StartEventQueue();
@@ -63,7 +71,7 @@ int StartGui() {
 }
 
 void StartGuiOrExit(std::string_view program) {
-  if (StartGui()) return;
+  if (StartGui(program)) return;
   std::fprintf(stderr, "%.*s needs a display: no window can be opened (set DISPLAY or WAYLAND_DISPLAY)\n",
                static_cast<int>(program.size()), program.data());
   std::exit(1);

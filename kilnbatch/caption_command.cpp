@@ -27,6 +27,7 @@ const std::vector<OptionSpec> CaptionOptions = {
     {"--sheet", true},   {"--text", true},    {"-o", true},          {"--width", true},
     {"--height", true},  {"--format", true},  {"--layout", true},    {"--metrics", true},
     {"--margin", true},  {"--letter-spacing", true}, {"--button", true}, {"--align", true}, {"--boxes", false},
+    {"--help", false},   {"-h", false},
 };
 
 // Options that only a proportional caption takes.
@@ -164,6 +165,10 @@ struct Images {
 
 int RunCaption(int argc, char** argv) {
   const ParsedOptions opts = ParseOptions(argc, argv, CaptionOptions);
+  if (opts.Has("--help") || opts.Has("-h")) {
+    std::fputs(CaptionUsage, stdout);
+    return ExitDone;
+  }
   if (!opts.error.empty()) return UsageError(opts.error);
   if (!opts.positional.empty()) return UsageError("unexpected argument '" + opts.positional.front() + "'");
   const auto sheet = opts.Value("--sheet");

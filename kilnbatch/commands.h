@@ -1,5 +1,7 @@
 // The subcommands of kilnbatch. Each returns the process exit code:
 // 0 done, 1 a file or data failure (reported on stderr), 2 a usage error.
+// Given --help or -h where an option may stand, each prints its usage on
+// standard output and returns 0.
 #pragma once
 
 inline constexpr int ExitDone = 0;

@@ -8,6 +8,8 @@
 
 namespace {
 
+constexpr const char* ConvertUsage = "usage: kilnbatch convert [--format png|bmp] IN OUT\n";
+
 constexpr int LoadedImage = 0;
 constexpr int OutputImage = 1;
 
@@ -18,16 +20,20 @@ struct ImagesReleased {
 }  // namespace
 
 int RunConvert(int argc, char** argv) {
-  const ParsedOptions opts = ParseOptions(argc, argv, {{"--format", true}});
+  const ParsedOptions opts = ParseOptions(argc, argv, {{"--format", true}, {"--help", false}, {"-h", false}});
+  if (opts.Has("--help") || opts.Has("-h")) {
+    std::fputs(ConvertUsage, stdout);
+    return ExitDone;
+  }
   if (!opts.error.empty() || opts.positional.size() != 2) {
-    std::fputs("usage: kilnbatch convert [--format png|bmp] IN OUT\n", stderr);
+    std::fputs(ConvertUsage, stderr);
     return ExitUsage;
   }
   const char* in = opts.positional[0].c_str();
   const char* out = opts.positional[1].c_str();
   const auto format = OutputFormat(opts, out);
   if (!format) {
-    std::fputs("kilnbatch convert: --format must be png or bmp\nusage: kilnbatch convert [--format png|bmp] IN OUT\n", stderr);
+    std::fprintf(stderr, "kilnbatch convert: --format must be png or bmp\n%s", ConvertUsage);
     return ExitUsage;
   }
   ImagesReleased released;

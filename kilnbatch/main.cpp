@@ -12,7 +12,8 @@ constexpr const char* Usage =
     "       kilnbatch caption --sheet SHEET.bmp --text TEXT -o OUT.bmp [--width W] [--height H]\n"
     "       kilnbatch convert [--format png|bmp] IN OUT\n"
     "       (an output named \"-\" is standard output)\n"
-    "       kilnbatch --help | --version\n";
+    "       kilnbatch help [sheet|caption|convert] | --help | --version\n"
+    "       (COMMAND --help or -h prints that command's usage)\n";
 
 constexpr const char* Help =
     "kilnbatch: the bitmap lettering engine on the command line.\n"
@@ -25,7 +26,8 @@ constexpr const char* Help =
     "           --colour RRGGBB   text colour (FFFFFF)\n"
     "           --background RRGGBB  (000000)\n"
     "           --shadow          draw the layered shadow\n"
-    "           --shadow-size PT  1 to 400 points (8)\n"
+    "           --shadow-size PT  1 to 400 points (8, whatever --size is: give\n"
+    "                             the text's size for a shadow of the same face)\n"
     "           --shadow-colour RRGGBB  (000000)\n"
     "           --offset X,Y      shadow offset, each -20 to 20 (0,0)\n"
     "           --count C         shadow passes, 1 to 10 (1)\n"
@@ -57,6 +59,38 @@ void NameStandardOutput(int argc, char** argv) {
   }
 }
 
+using Command = int (*)(int, char**);
+
+Command FindCommand(const char* name) {
+  if (std::strcmp(name, "sheet") == 0) return RunSheet;
+  if (std::strcmp(name, "caption") == 0) return RunCaption;
+  if (std::strcmp(name, "convert") == 0) return RunConvert;
+  return nullptr;
+}
+
+// `kilnbatch help [COMMAND]`: the general help, or the command's own usage,
+// which the command prints when given --help.
+int RunHelp(int argc, char** argv) {
+  if (argc == 0) {
+    std::fputs(Help, stdout);
+    std::fputs(Usage, stdout);
+    return ExitDone;
+  }
+  const Command command = argc == 1 ? FindCommand(argv[0]) : nullptr;
+  if (!command) {
+    if (argc == 1) {
+      std::fprintf(stderr, "kilnbatch help: unknown command '%s'\n", argv[0]);
+    } else {
+      std::fputs("kilnbatch help: one command at most\n", stderr);
+    }
+    std::fputs(Usage, stderr);
+    return ExitUsage;
+  }
+  static char helpOption[] = "--help";
+  char* help[] = {helpOption, nullptr};
+  return command(1, help);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -66,19 +100,15 @@ int main(int argc, char** argv) {
     return ExitUsage;
   }
   const char* command = argv[1];
-  if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "-h") == 0) {
-    std::fputs(Help, stdout);
-    std::fputs(Usage, stdout);
-    return ExitDone;
+  if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "-h") == 0 || std::strcmp(command, "help") == 0) {
+    return RunHelp(std::strcmp(command, "help") == 0 ? argc - 2 : 0, argv + 2);
   }
   if (std::strcmp(command, "--version") == 0) {
     std::printf("kilnbatch %s\n", KilnVersion);
     return ExitDone;
   }
   NameStandardOutput(argc, argv);
-  if (std::strcmp(command, "sheet") == 0) return RunSheet(argc - 2, argv + 2);
-  if (std::strcmp(command, "caption") == 0) return RunCaption(argc - 2, argv + 2);
-  if (std::strcmp(command, "convert") == 0) return RunConvert(argc - 2, argv + 2);
+  if (const Command run = FindCommand(command)) return run(argc - 2, argv + 2);
   std::fprintf(stderr, "kilnbatch: unknown command '%s'\n", command);
   std::fputs(Usage, stderr);
   return ExitUsage;

@@ -28,7 +28,9 @@ constexpr const char* SheetUsage =
     "         [--fit [--padding P]] [--charset ascii|windows-1252]\n"
     "         [--chars SPEC | --chars-file FILE [--columns N]] [--transparent]\n"
     "         [--descriptor text|xml|json]...\n"
-    "         [--count C] [--preview PREVIEW.bmp] [--test TEXT] [--dpi N] [--format png|bmp]\n";
+    "         [--count C] [--preview PREVIEW.bmp] [--test TEXT] [--dpi N] [--format png|bmp]\n"
+    "       --shadow-size stays 8 points whatever --size is: give it the text's size\n"
+    "       for a shadow as large as the text.\n";
 
 const std::vector<OptionSpec> SheetOptions = {
     {"-o", true},          {"--font", true},        {"--size", true},         {"--bold", false},
@@ -38,6 +40,7 @@ const std::vector<OptionSpec> SheetOptions = {
     {"--fit", false},      {"--padding", true},
     {"--dpi", true},       {"--format", true},      {"--charset", true},      {"--chars", true},
     {"--chars-file", true}, {"--columns", true},    {"--transparent", false}, {"--descriptor", true},
+    {"--help", false},     {"-h", false},
 };
 
 int UsageError(const std::string& message) {
@@ -56,6 +59,10 @@ struct Images {
 
 int RunSheet(int argc, char** argv) {
   const ParsedOptions opts = ParseOptions(argc, argv, SheetOptions);
+  if (opts.Has("--help") || opts.Has("-h")) {
+    std::fputs(SheetUsage, stdout);
+    return ExitDone;
+  }
   if (!opts.error.empty()) return UsageError(opts.error);
   if (!opts.positional.empty()) return UsageError("unexpected argument '" + opts.positional.front() + "'");
   const auto out = opts.Value("-o");

@@ -12,7 +12,7 @@ packages=(
   libpugixml-dev nlohmann-json3-dev   # reading XML and JSON font descriptors
   libfreetype-dev libfontconfig-dev fonts-liberation2 fonts-dejavu-core fonts-dejavu-extra
   qt6-base-dev libgl-dev              # the window toolkit
-  xvfb xauth xdotool python3 python3-xlib   # end-to-end tests in a real X server
+  xvfb xauth xdotool x11-utils python3 python3-xlib   # end-to-end tests in a real X server (x11-utils: xprop)
   desktop-file-utils appstream dpkg-dev fakeroot librsvg2-bin   # install checks, the .deb, icon rendering
 )
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <tuple>
 
 #include "kilnbatch/tests/run_kilnbatch.h"
 #include "raster/bmp_decode.h"
@@ -69,4 +70,32 @@ TEST(KilnbatchConvert, OutputsThatAreNoFileAreWrittenThroughAndInterruptedSavesL
     }
   }
   ShutdownImages();
+}
+
+// Help goes to standard output with exit 0: `help` as `--help`, `help COMMAND` as `COMMAND --help` or -h
+// (even after other options). An unknown command, or -h as an option's value, is a usage error.
+TEST(KilnbatchHelp, HelpPrintsTheCommandsUsageAndExitsWithZero) {
+  TempFolder folder;
+  const std::string general = Kilnbatch("--help", folder).output;
+  EXPECT_NE(general.find("kilnbatch help"), std::string::npos) << general;
+  EXPECT_EQ(Kilnbatch("help", folder).output, general);
+  for (const std::string command : {"sheet", "caption", "convert"}) {
+    const Outcome help = Kilnbatch("help " + command, folder);
+    EXPECT_EQ(help.exitCode, 0) << command << ": " << help.errors;
+    EXPECT_EQ(help.output.rfind("usage: kilnbatch " + command + " ", 0), 0u) << help.output;
+    for (const std::string asked : {" --help", " -h", " --format png -h"}) {
+      const Outcome run = Kilnbatch(command + asked, folder);
+      EXPECT_EQ(std::tie(run.exitCode, run.output, run.errors), std::tie(help.exitCode, help.output, help.errors))
+          << command + asked;
+    }
+  }
+  EXPECT_NE(Kilnbatch("help sheet", folder).output.find("--shadow-size stays 8 points"), std::string::npos);
+  for (const auto& [wrong, said] : {std::pair<std::string, std::string>{"help nonsense", "'nonsense'"},
+                                     {"help sheet caption", "one command"},
+                                     {"caption --text -h -o x.bmp", "--sheet SHEET.bmp is required"}}) {
+    const Outcome run = Kilnbatch(wrong, folder);
+    EXPECT_EQ(run.exitCode, 2) << wrong;
+    EXPECT_EQ(run.output, "") << wrong;
+    EXPECT_NE(run.errors.find(said), std::string::npos) << wrong << ": " << run.errors;
+  }
 }

@@ -7,10 +7,13 @@
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "platform/font_handles.h"
 #include "raster/draw_surface.h"
@@ -37,6 +40,7 @@ constexpr int MinSizeTenths = 10;
 constexpr int MaxSizeTenths = 4000;
 constexpr int SampleWidth = 260;
 constexpr int SampleHeight = 64;
+constexpr int FaceRows = 8;
 
 struct NamedColour {
   const char* name;
@@ -49,6 +53,22 @@ constexpr NamedColour FontColours[] = {
     {"Silver", 0xC0C0C0}, {"Red", 0x0000FF},    {"Lime", 0x00FF00},    {"Yellow", 0x00FFFF},
     {"Blue", 0xFF0000},   {"Fuchsia", 0xFF00FF}, {"Aqua", 0xFFFF00},   {"White", 0xFFFFFF},
 };
+
+// WCAG relative luminance of a 0x00BBGGRR colour, from linearised sRGB channels.
+double RelativeLuminance(std::uint32_t colour) {
+  auto linear = [](std::uint32_t channel) {
+    const double c = static_cast<double>(channel & 0xFF) / 255.0;
+    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+  };
+  return 0.2126 * linear(colour) + 0.7152 * linear(colour >> 8) + 0.0722 * linear(colour >> 16);
+}
+
+// Black or white, whichever sets a sample in `colour` off more, so that no
+// choice of colour (white included) vanishes into the dialog's own grey.
+std::uint32_t ContrastBackground(std::uint32_t colour) {
+  const double l = RelativeLuminance(colour);
+  return (l + 0.05) / 0.05 >= 1.05 / (l + 0.05) ? 0x000000 : 0xFFFFFF;
+}
 
 int RoundedPixels(long long numerator, long long denominator) {
   return static_cast<int>((numerator + denominator / 2) / denominator);
@@ -127,8 +147,13 @@ int AskFont(std::string_view faceName, int points, int dialogFlags, int colour, 
   dialog.setObjectName(QStringLiteral("kilnFontDialog"));
   auto* grid = new QGridLayout(&dialog);
 
+  auto* filter = new QLineEdit(&dialog);  // made first: it takes the focus, so typing narrows the list
+  filter->setObjectName(QStringLiteral("filter"));
+  filter->setClearButtonEnabled(true);
   auto* faces = new QListWidget(&dialog);
   faces->setObjectName(QStringLiteral("faces"));
+  faces->setUniformItemSizes(true);
+  faces->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);  // a bar would cut the last row
   QStringList families;
   for (const std::string& family : ListFontFamilies()) families.push_back(ToQt(family));
   const QString wanted = ToQt(chosen.face);
@@ -138,7 +163,11 @@ int AskFont(std::string_view faceName, int points, int dialogFlags, int colour, 
     if (faces->item(i)->text().compare(wanted, Qt::CaseInsensitive) == 0) faces->setCurrentRow(i);
   }
   grid->addWidget(new QLabel(QStringLiteral("Font:"), &dialog), 0, 0);
-  grid->addWidget(faces, 1, 0, 4, 1);
+  // Whole rows only: the frame plus a whole number of items.
+  const int rowHeight = faces->count() > 0 ? faces->sizeHintForRow(0) : faces->fontMetrics().height();
+  faces->setFixedHeight(FaceRows * rowHeight + 2 * faces->frameWidth());
+  grid->addWidget(filter, 1, 0);
+  grid->addWidget(faces, 2, 0, 3, 1);
 
   auto* sizes = new QComboBox(&dialog);
   sizes->setObjectName(QStringLiteral("size"));
@@ -190,8 +219,6 @@ int AskFont(std::string_view faceName, int points, int dialogFlags, int colour, 
   QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
   QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
 
-  const QColor face = dialog.palette().color(QPalette::Window);
-  const int background = face.red() | (face.green() << 8) | (face.blue() << 16);
   auto styleNow = [=] {
     int style = 0;
     if (bold->isChecked()) style |= FontBold;
@@ -205,10 +232,24 @@ int AskFont(std::string_view faceName, int points, int dialogFlags, int colour, 
     const int tenths = ParseSizeTenths(sizes->currentText());
     QListWidgetItem* item = faces->currentItem();
     buttons->button(QDialogButtonBox::Ok)->setEnabled(tenths != 0 && item != nullptr);
-    const QImage picture = item != nullptr ? DrawSample(item->text(), tenths, styleNow(), colourNow(), background) : QImage();
+    const QImage picture = item != nullptr ? DrawSample(item->text(), tenths, styleNow(), colourNow(),
+                                                        static_cast<int>(ContrastBackground(colourNow()))) : QImage();
     sample->setPixmap(picture.isNull() ? QPixmap() : QPixmap::fromImage(picture));
   };
   QObject::connect(faces, &QListWidget::currentRowChanged, refresh);
+  // Faces containing the text, in any case; the current face stays while it
+  // shows, else the first shown one takes its place (none: OK is off).
+  QObject::connect(filter, &QLineEdit::textChanged, [=](const QString& text) {
+    QListWidgetItem* first = nullptr;
+    for (int i = 0; i < faces->count(); ++i) {
+      QListWidgetItem* item = faces->item(i);
+      item->setHidden(!item->text().contains(text, Qt::CaseInsensitive));
+      if (first == nullptr && !item->isHidden()) first = item;
+    }
+    QListWidgetItem* current = faces->currentItem();
+    if (current == nullptr || current->isHidden()) faces->setCurrentItem(first);
+    if (faces->currentItem() != nullptr) faces->scrollToItem(faces->currentItem());
+  });
   QObject::connect(sizes, &QComboBox::editTextChanged, refresh);
   for (QCheckBox* box : {bold, italic, underline, strikeOut}) {
     if (box != nullptr) QObject::connect(box, &QCheckBox::toggled, refresh);

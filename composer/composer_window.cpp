@@ -35,7 +35,7 @@ ComposerState state;
 std::string HelpText() {
   return std::string("Select an image font\n") + "Enter some text\n" + "Adjust width and height if required.\n" +
          "Save the image. Thats it!!\n\n\n" + "Create an image font using Lumora tool\n" +
-         "Both tools and their guide are described in README.md";
+         "Both tools and their guide are described in /usr/share/doc/glyphkiln/README.md";
 }
 
 int CreateMainWindow() {

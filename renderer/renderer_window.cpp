@@ -24,7 +24,7 @@ constexpr int SwatchSide = 20;
 constexpr const char* AboutText =
     "Lumora construction set (0.1)\n"
     "The glyphkiln project, 2026\n"
-    "See README.md for how to use it.";
+    "See /usr/share/doc/glyphkiln/README.md for how to use it.";
 
 constexpr const char* HelpText =
     "Lumora Construction Kit\n"

@@ -14,6 +14,7 @@ packages=(
   qt6-base-dev libgl-dev              # the window toolkit
   xvfb xauth xdotool x11-utils python3 python3-xlib   # end-to-end tests in a real X server (x11-utils: xprop)
   desktop-file-utils appstream dpkg-dev fakeroot librsvg2-bin   # install checks, the .deb, icon rendering
+  lintian                             # the .deb against Debian policy
 )
 
 missing=()

@@ -1,6 +1,7 @@
 """The programs as a user gets them, installed by `cmake --install` or packaged by `cpack -G DEB` and
 unpacked: only those copies are checked. What the programs do is for e2e/; here each only starts."""
 
+import gzip
 import os
 import re
 import shutil
@@ -41,6 +42,8 @@ def check_tree(test, prefix):
     for p in [*FIRST_WINDOW, "kilnbatch"]:
         test.assertTrue(os.access(prefix + "/bin/" + p, os.X_OK), p)
         test.assertNotRegex(run("readelf", "-d", prefix + "/bin/" + p), "R(UN)?PATH.*(%s|%s)" % (BUILD, SOURCE))
+        man = gzip.decompress(Path(share + "man/man1/%s.1.gz" % p).read_bytes()).decode()
+        test.assertRegex(man, r'(?m)^\.TH %s 1 \S+ "glyphkiln %s"' % (p.upper(), re.escape(VERSION)))
     validations = [run("appstreamcli", "validate-tree", "--no-net", prefix)]
     for p in FIRST_WINDOW:
         for side in (48, 256):  # the PNG's width and height
@@ -56,9 +59,10 @@ def check_tree(test, prefix):
     for output in validations:
         test.assertNotRegex(output, r"(?m)^\s*[EWIP]: ", output)
         test.assertRegex(output, r"Validation was successful\.\s*$", output)
-    test.assertEqual(Path(share + "doc/glyphkiln/copyright").read_text(), Path(SOURCE, "LICENSE").read_text())
-    man = Path(share + "man/man1/kilnbatch.1").read_text()
-    test.assertRegex(man, r'(?m)^\.TH KILNBATCH 1 \S+ "glyphkiln %s"' % re.escape(VERSION))
+    doc = share + "doc/glyphkiln/"
+    test.assertEqual(Path(doc + "copyright").read_text(), Path(SOURCE, "LICENSE").read_text())
+    for link in re.findall(r"\]\(([^):#]+)\)", Path(doc + "README.md").read_text()):  # the About box names it
+        test.assertTrue(os.path.isfile(doc + link), link)
     test.assertEqual(run(os.path.join(prefix, "bin/kilnbatch"), "--version"), "kilnbatch %s\n" % VERSION)
 
 
@@ -83,9 +87,10 @@ class DebianPackage(unittest.TestCase):
     def test_control_fields_files_owned_by_root_under_usr_and_the_unpacked_tree(self):
         field = lambda name: run("dpkg-deb", "--field", self.deb, name).rstrip("\n")  # noqa: E731
         self.assertEqual([field("Package"), field("Version"), field("Section")], ["glyphkiln", VERSION, "graphics"])
-        # fonts-liberation2 from the package settings; the libraries from dpkg-shlibdeps on the binaries.
-        self.assertLessEqual({"fonts-liberation2", "libc6", "libstdc++6", "libqt6widgets6", "libqt6gui6", "libqt6core6",
-                              "libfontconfig1", "libfreetype6"}, {d.split()[0] for d in field("Depends").split(",")})
+        # fonts-liberation2 and the dlopened libharfbuzz0b from the package settings; the rest from dpkg-shlibdeps.
+        self.assertLessEqual({"fonts-liberation2", "libharfbuzz0b", "libc6", "libstdc++6", "libqt6widgets6",
+                              "libqt6gui6", "libqt6core6", "libfontconfig1", "libfreetype6"},
+                             {d.split()[0] for d in field("Depends").split(",")})
         self.assertRegex(field("Description"), r"\Abitmap lettering from system fonts for game and web buttons\n ")
         for line in run("dpkg-deb", "-c", self.deb).splitlines():
             self.assertRegex(line, r" root/root .* \./(usr/.*)?$")
@@ -93,6 +98,13 @@ class DebianPackage(unittest.TestCase):
         for folder, _, names in os.walk(self.root):
             for path in (os.path.join(folder, name) for name in names):
                 self.assertNotIn(BUILD.encode(), Path(path).read_bytes(), path)
+
+    def test_lintian_pedantic_reports_no_error_or_warning(self):
+        lintian = shutil.which("lintian")
+        self.assertIsNotNone(lintian, "lintian missing: scripts/install-deps.sh installs it")
+        done = subprocess.run([lintian, "--pedantic", "-I", "-E", self.deb], stdout=subprocess.PIPE,
+                              stderr=subprocess.STDOUT, text=True, timeout=300)
+        self.assertEqual(re.findall(r"(?m)^[EW]: .*", done.stdout), [], done.stdout)
 
     def test_each_unpacked_program_starts_kilnbatch_making_a_sheet_and_a_caption_the_others_their_icons(self):
         kilnbatch, folder = self.root + "/usr/bin/kilnbatch", self.work

@@ -1,14 +1,9 @@
 #include "platform/font_source.h"
 
+#include "platform/font_library_loader.h"
 #include "platform/harfbuzz_loader.h"
 
-#include <fontconfig/fontconfig.h>
-#include <ft2build.h>
-#include FT_FREETYPE_H
 #include FT_DRIVER_H
-#include FT_MODULE_H
-#include FT_OUTLINE_H
-#include FT_TRUETYPE_TABLES_H
 
 #include <algorithm>
 #include <array>
@@ -25,26 +20,17 @@ namespace {
 // ---------------------------------------------------------------------------
 // Handles
 
-struct FcPatternDeleter {
-  void operator()(FcPattern* p) const { FcPatternDestroy(p); }
-};
-struct FcObjectSetDeleter {
-  void operator()(FcObjectSet* s) const { FcObjectSetDestroy(s); }
-};
-struct FcFontSetDeleter {
-  void operator()(FcFontSet* s) const { FcFontSetDestroy(s); }
-};
-struct FcConfigDeleter {
-  void operator()(FcConfig* c) const { FcConfigDestroy(c); }
-};
-struct FtLibraryDeleter {
-  void operator()(FT_Library lib) const { FT_Done_Library(lib); }
-};
-using PatternPtr = std::unique_ptr<FcPattern, FcPatternDeleter>;
-using ObjectSetPtr = std::unique_ptr<FcObjectSet, FcObjectSetDeleter>;
-using FontSetPtr = std::unique_ptr<FcFontSet, FcFontSetDeleter>;
-using ConfigPtr = std::unique_ptr<FcConfig, FcConfigDeleter>;
-using LibraryPtr = std::unique_ptr<FT_LibraryRec_, FtLibraryDeleter>;
+// Each destroyed by its library's function.
+template <typename T>
+using FcPtr = std::unique_ptr<T, void (*)(T*)>;
+template <typename T>
+using FtPtr = std::unique_ptr<T, FT_Error (*)(T*)>;
+using PatternPtr = FcPtr<FcPattern>;
+using ObjectSetPtr = FcPtr<FcObjectSet>;
+using FontSetPtr = FcPtr<FcFontSet>;
+using ConfigPtr = FcPtr<FcConfig>;
+using LibraryPtr = FtPtr<FT_LibraryRec_>;
+using FacePtr = FtPtr<FT_FaceRec_>;
 
 void* FtAlloc(FT_Memory, long size) { return std::malloc(static_cast<std::size_t>(size)); }
 void FtFree(FT_Memory, void* block) { std::free(block); }
@@ -55,45 +41,46 @@ void* FtRealloc(FT_Memory, long, long newSize, void* block) {
 // The process's FreeType library and fontconfig configuration. Every open font
 // holds a reference, so neither goes away under a font.
 struct Backend {
+  Backend(const FreeTypeApi& freeType, const FontconfigApi& fontconfig) : ft(freeType), fc(fontconfig) {}
+  const FreeTypeApi& ft;
+  const FontconfigApi& fc;
   FT_MemoryRec_ memory{nullptr, FtAlloc, FtFree, FtRealloc};
-  ConfigPtr config;
-  LibraryPtr library;  // declared after `memory`, which must outlive it
+  ConfigPtr config{nullptr, fc.FcConfigDestroy};
+  LibraryPtr library{nullptr, ft.FT_Done_Library};  // declared after `memory`, which must outlive it
 };
-
-struct FtFaceDeleter {
-  void operator()(FT_Face face) const { FT_Done_Face(face); }
-};
-using FacePtr = std::unique_ptr<FT_FaceRec_, FtFaceDeleter>;
 
 // Every setting that decides pixels is fixed here, on a library that never
 // reads FREETYPE_PROPERTIES (only FT_Init_FreeType does, through
 // FT_Set_Default_Properties, which is never called).
-bool PinRenderingProperties(FT_Library lib) {
+bool PinRenderingProperties(const FreeTypeApi& ft, FT_Library lib) {
   FT_UInt interpreter = TT_INTERPRETER_VERSION_40;
-  if (FT_Property_Set(lib, "truetype", "interpreter-version", &interpreter) != 0) return false;
+  if (ft.FT_Property_Set(lib, "truetype", "interpreter-version", &interpreter) != 0) return false;
   // PostScript-flavoured drivers: pin today's defaults so a distribution's
   // build choices cannot move them. A driver left out of the build is fine.
   for (const char* module : {"cff", "type1", "t1cid"}) {
     FT_UInt engine = FT_HINTING_ADOBE;
     FT_Bool noDarkening = 1;
-    FT_Error e = FT_Property_Set(lib, module, "hinting-engine", &engine);
+    FT_Error e = ft.FT_Property_Set(lib, module, "hinting-engine", &engine);
     if (e != 0 && e != FT_Err_Missing_Module) return false;
-    e = FT_Property_Set(lib, module, "no-stem-darkening", &noDarkening);
+    e = ft.FT_Property_Set(lib, module, "no-stem-darkening", &noDarkening);
     if (e != 0 && e != FT_Err_Missing_Module) return false;
   }
   FT_Bool noDarkening = 1;
-  FT_Error e = FT_Property_Set(lib, "autofitter", "no-stem-darkening", &noDarkening);
+  FT_Error e = ft.FT_Property_Set(lib, "autofitter", "no-stem-darkening", &noDarkening);
   return e == 0 || e == FT_Err_Missing_Module;
 }
 
 std::shared_ptr<Backend> MakeBackend() {
-  auto backend = std::make_shared<Backend>();
+  const FreeTypeApi* ft = LoadFreeType();
+  const FontconfigApi* fc = LoadFontconfig();
+  if (!ft || !fc) return nullptr;
+  auto backend = std::make_shared<Backend>(*ft, *fc);
   FT_Library lib = nullptr;
-  if (FT_New_Library(&backend->memory, &lib) != 0) return nullptr;
+  if (ft->FT_New_Library(&backend->memory, &lib) != 0) return nullptr;
   backend->library.reset(lib);
-  FT_Add_Default_Modules(lib);
-  if (!PinRenderingProperties(lib)) return nullptr;
-  backend->config.reset(FcInitLoadConfigAndFonts());
+  ft->FT_Add_Default_Modules(lib);
+  if (!PinRenderingProperties(*ft, lib)) return nullptr;
+  backend->config.reset(fc->FcInitLoadConfigAndFonts());
   if (!backend->config) return nullptr;
   return backend;
 }
@@ -386,7 +373,7 @@ class PairKerning {
 
 struct PlatformFont::Impl {
   std::shared_ptr<Backend> backend;  // first member: destroyed last
-  FacePtr facePtr;
+  FacePtr facePtr{nullptr, nullptr};
   FT_Face face = nullptr;  // facePtr.get()
   int em = 0;
   FontFlags flags;
@@ -413,12 +400,12 @@ struct PlatformFont::Impl {
   FT_UInt GlyphIndex(char32_t code) const {
     switch (charMap) {
       case CharMapKind::Unicode:
-        return code == 0 ? 0 : FT_Get_Char_Index(face, code);
+        return code == 0 ? 0 : backend->ft.FT_Get_Char_Index(face, code);
       case CharMapKind::Symbol: {
         // Symbol fonts put their glyphs at U+F000 + byte (some at the byte).
         if (code == 0) return 0;
-        const FT_UInt index = code <= 0xFF ? FT_Get_Char_Index(face, 0xF000u + code) : 0;
-        return index != 0 ? index : FT_Get_Char_Index(face, code);
+        const FT_UInt index = code <= 0xFF ? backend->ft.FT_Get_Char_Index(face, 0xF000u + code) : 0;
+        return index != 0 ? index : backend->ft.FT_Get_Char_Index(face, code);
       }
       case CharMapKind::None:
         break;
@@ -429,19 +416,20 @@ struct PlatformFont::Impl {
   // The one glyph pipeline: hinted load, synthetic slant and bold, render.
   GlyphCoverage Render(char32_t code, bool mono) const {
     GlyphCoverage out;
+    const FreeTypeApi& ft = backend->ft;
     const FT_Int32 flags = FT_LOAD_NO_BITMAP | (mono ? FT_LOAD_TARGET_MONO : FT_LOAD_DEFAULT);
-    if (FT_Load_Glyph(face, GlyphIndex(code), flags) != 0) return out;
+    if (ft.FT_Load_Glyph(face, GlyphIndex(code), flags) != 0) return out;
     FT_GlyphSlot slot = face->glyph;
     if (slot->format != FT_GLYPH_FORMAT_OUTLINE) return out;
     if (syntheticItalic) {
       FT_Matrix shear{0x10000, SyntheticShear, 0, 0x10000};
-      FT_Outline_Transform(&slot->outline, &shear);
+      ft.FT_Outline_Transform(&slot->outline, &shear);
     }
     if (syntheticBold) {
-      if (FT_Outline_EmboldenXY(&slot->outline, boldStrength, boldStrength) != 0) return out;
+      if (ft.FT_Outline_EmboldenXY(&slot->outline, boldStrength, boldStrength) != 0) return out;
       slot->advance.x += boldStrength;
     }
-    if (FT_Render_Glyph(slot, mono ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) != 0) return out;
+    if (ft.FT_Render_Glyph(slot, mono ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) != 0) return out;
 
     const FT_Bitmap& bm = slot->bitmap;
     if (bm.pixel_mode != FT_PIXEL_MODE_GRAY && bm.pixel_mode != FT_PIXEL_MODE_MONO && bm.rows > 0) {
@@ -663,21 +651,21 @@ struct MatchedFace {
   bool fallback = false;
 };
 
-int PatternNumber(FcPattern* p, const char* object, int fallback) {
+int PatternNumber(const FontconfigApi& fc, FcPattern* p, const char* object, int fallback) {
   int i = 0;
-  if (FcPatternGetInteger(p, object, 0, &i) == FcResultMatch) return i;
+  if (fc.FcPatternGetInteger(p, object, 0, &i) == FcResultMatch) return i;
   double d = 0;
-  if (FcPatternGetDouble(p, object, 0, &d) == FcResultMatch) return static_cast<int>(d);
+  if (fc.FcPatternGetDouble(p, object, 0, &d) == FcResultMatch) return static_cast<int>(d);
   return fallback;
 }
 
 // Whether `family` is what the configuration offers for the name asked: the
 // name itself or one of its metric-compatible stand-ins, which it binds
 // strongly, unlike the generic fallbacks it appends weakly.
-bool OfferedForName(FcPattern* substituted, std::string_view family) {
+bool OfferedForName(const FontconfigApi& fc, FcPattern* substituted, std::string_view family) {
   FcValue value{};
   FcValueBinding binding = FcValueBindingWeak;
-  for (int i = 0; FcPatternGetWithBinding(substituted, FC_FAMILY, i, &value, &binding) == FcResultMatch; ++i) {
+  for (int i = 0; fc.FcPatternGetWithBinding(substituted, FC_FAMILY, i, &value, &binding) == FcResultMatch; ++i) {
     if (value.type != FcTypeString || binding == FcValueBindingWeak) continue;
     if (SameAsciiName(reinterpret_cast<const char*>(value.u.s), family)) return true;
   }
@@ -686,32 +674,33 @@ bool OfferedForName(FcPattern* substituted, std::string_view family) {
 
 bool MatchFace(Backend& backend, const std::string& name, int emPixels, bool bold, bool italic,
                MatchedFace& out) {
-  PatternPtr pattern(FcPatternCreate());
+  const FontconfigApi& fc = backend.fc;
+  PatternPtr pattern(fc.FcPatternCreate(), fc.FcPatternDestroy);
   if (!pattern) return false;
   FcPattern* p = pattern.get();
   const auto* family = reinterpret_cast<const FcChar8*>(name.c_str());
-  if (!name.empty() && !FcPatternAddString(p, FC_FAMILY, family)) return false;
-  if (!FcPatternAddInteger(p, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR) ||
-      !FcPatternAddInteger(p, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN) ||
-      !FcPatternAddBool(p, FC_SCALABLE, FcTrue) ||
-      !FcPatternAddDouble(p, FC_PIXEL_SIZE, static_cast<double>(emPixels))) {
+  if (!name.empty() && !fc.FcPatternAddString(p, FC_FAMILY, family)) return false;
+  if (!fc.FcPatternAddInteger(p, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR) ||
+      !fc.FcPatternAddInteger(p, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN) ||
+      !fc.FcPatternAddBool(p, FC_SCALABLE, FcTrue) ||
+      !fc.FcPatternAddDouble(p, FC_PIXEL_SIZE, static_cast<double>(emPixels))) {
     return false;
   }
-  if (!FcConfigSubstitute(backend.config.get(), p, FcMatchPattern)) return false;
-  FcDefaultSubstitute(p);
+  if (!fc.FcConfigSubstitute(backend.config.get(), p, FcMatchPattern)) return false;
+  fc.FcDefaultSubstitute(p);
   FcResult result = FcResultNoMatch;
-  PatternPtr match(FcFontMatch(backend.config.get(), p, &result));
+  PatternPtr match(fc.FcFontMatch(backend.config.get(), p, &result), fc.FcPatternDestroy);
   if (!match || result != FcResultMatch) return false;
 
   FcChar8* file = nullptr;
-  if (FcPatternGetString(match.get(), FC_FILE, 0, &file) != FcResultMatch || file == nullptr) {
+  if (fc.FcPatternGetString(match.get(), FC_FILE, 0, &file) != FcResultMatch || file == nullptr) {
     return false;
   }
   out.file = reinterpret_cast<const char*>(file);
-  out.index = PatternNumber(match.get(), FC_INDEX, 0);
+  out.index = PatternNumber(fc, match.get(), FC_INDEX, 0);
   // The face's first family, unless one of its families is the name asked.
   FcChar8* value = nullptr;
-  for (int i = 0; FcPatternGetString(match.get(), FC_FAMILY, i, &value) == FcResultMatch; ++i) {
+  for (int i = 0; fc.FcPatternGetString(match.get(), FC_FAMILY, i, &value) == FcResultMatch; ++i) {
     const std::string_view candidate(reinterpret_cast<const char*>(value));
     if (i == 0) out.family = candidate;
     if (SameAsciiName(candidate, name)) {
@@ -719,13 +708,13 @@ bool MatchFace(Backend& backend, const std::string& name, int emPixels, bool bol
       break;
     }
   }
-  out.fallback = name.empty() || !OfferedForName(p, out.family);
+  out.fallback = name.empty() || !OfferedForName(fc, p, out.family);
   return true;
 }
 
 // The face's OS/2 weight class (100..900), or 400 / 700 from its style flags.
-int FaceWeightClass(FT_Face face) {
-  const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+int FaceWeightClass(const FreeTypeApi& ft, FT_Face face) {
+  const auto* os2 = static_cast<const TT_OS2*>(ft.FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
   if (os2 != nullptr && os2->version != 0xFFFF && os2->usWeightClass > 0 &&
       os2->usWeightClass <= 1000) {
     // Some old fonts count weight 1..9.
@@ -736,11 +725,12 @@ int FaceWeightClass(FT_Face face) {
 
 // Metrics and line positions in pixels, from the face's own tables.
 void ComputeMetrics(PlatformFont::Impl& f) {
+  const FreeTypeApi& ft = f.backend->ft;
   FT_Face face = f.face;
   const std::int64_t em = f.em;
   const std::int64_t upem = face->units_per_EM;
-  const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
-  const auto* post = static_cast<const TT_Postscript*>(FT_Get_Sfnt_Table(face, FT_SFNT_POST));
+  const auto* os2 = static_cast<const TT_OS2*>(ft.FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+  const auto* post = static_cast<const TT_Postscript*>(ft.FT_Get_Sfnt_Table(face, FT_SFNT_POST));
   const bool haveOs2 = os2 != nullptr && os2->version != 0xFFFF;
 
   std::int64_t ascentUnits = face->ascender;
@@ -797,19 +787,20 @@ std::unique_ptr<PlatformFont> OpenFont(std::string_view faceName, int emPixels, 
   impl->flags = flags;
   MatchedFace matched;
   if (!MatchFace(*backend, name, emPixels, bold, italic, matched)) return nullptr;
+  const FreeTypeApi& ft = backend->ft;
   {
     FT_Face face = nullptr;
-    if (FT_New_Face(backend->library.get(), matched.file.c_str(), matched.index, &face) != 0) {
+    if (ft.FT_New_Face(backend->library.get(), matched.file.c_str(), matched.index, &face) != 0) {
       return nullptr;
     }
-    impl->facePtr.reset(face);
+    impl->facePtr = FacePtr(face, ft.FT_Done_Face);
   }
   FT_Face face = impl->face = impl->facePtr.get();
   if (!FT_IS_SCALABLE(face) || face->units_per_EM == 0) return nullptr;
-  if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(emPixels)) != 0) return nullptr;
-  if (FT_Select_Charmap(face, FT_ENCODING_UNICODE) == 0) {
+  if (ft.FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(emPixels)) != 0) return nullptr;
+  if (ft.FT_Select_Charmap(face, FT_ENCODING_UNICODE) == 0) {
     impl->charMap = CharMapKind::Unicode;
-  } else if (FT_Select_Charmap(face, FT_ENCODING_MS_SYMBOL) == 0) {
+  } else if (ft.FT_Select_Charmap(face, FT_ENCODING_MS_SYMBOL) == 0) {
     impl->charMap = CharMapKind::Symbol;
   }
 
@@ -817,12 +808,12 @@ std::unique_ptr<PlatformFont> OpenFont(std::string_view faceName, int emPixels, 
   // weight or less, italic over an upright face) but reads the face itself:
   // the match's weight and slant are rewritten by that same rule, and a
   // user's configuration must not turn synthesis on or off.
-  impl->syntheticBold = bold && FaceWeightClass(face) <= 500;
+  impl->syntheticBold = bold && FaceWeightClass(ft, face) <= 500;
   impl->syntheticItalic = italic && (face->style_flags & FT_STYLE_FLAG_ITALIC) == 0;
   if (impl->syntheticBold) {
     // FreeType's strength (em / 24) in whole pixels, at least one, so that
     // bold shows at small sizes and advances stay whole.
-    const FT_Pos strength = FT_MulFix(face->units_per_EM, face->size->metrics.y_scale) / 24;
+    const FT_Pos strength = ft.FT_MulFix(face->units_per_EM, face->size->metrics.y_scale) / 24;
     impl->boldStrength = std::max<FT_Pos>(64, (strength + 32) & ~FT_Pos{63});
   }
   impl->family = matched.family;
@@ -836,17 +827,18 @@ std::vector<std::string> ListFamilies() {
   std::vector<std::string> families;
   std::shared_ptr<Backend> backend = AcquireBackend();
   if (!backend) return families;
-  PatternPtr pattern(FcPatternCreate());
-  ObjectSetPtr objects(FcObjectSetCreate());
-  if (!pattern || !objects || !FcPatternAddBool(pattern.get(), FC_SCALABLE, FcTrue) ||
-      !FcObjectSetAdd(objects.get(), FC_FAMILY)) {
+  const FontconfigApi& fc = backend->fc;
+  PatternPtr pattern(fc.FcPatternCreate(), fc.FcPatternDestroy);
+  ObjectSetPtr objects(fc.FcObjectSetCreate(), fc.FcObjectSetDestroy);
+  if (!pattern || !objects || !fc.FcPatternAddBool(pattern.get(), FC_SCALABLE, FcTrue) ||
+      !fc.FcObjectSetAdd(objects.get(), FC_FAMILY)) {
     return families;
   }
-  FontSetPtr set(FcFontList(backend->config.get(), pattern.get(), objects.get()));
+  FontSetPtr set(fc.FcFontList(backend->config.get(), pattern.get(), objects.get()), fc.FcFontSetDestroy);
   if (!set) return families;
   for (int i = 0; i < set->nfont; ++i) {
     FcChar8* value = nullptr;
-    for (int n = 0; FcPatternGetString(set->fonts[i], FC_FAMILY, n, &value) == FcResultMatch; ++n) {
+    for (int n = 0; fc.FcPatternGetString(set->fonts[i], FC_FAMILY, n, &value) == FcResultMatch; ++n) {
       families.emplace_back(reinterpret_cast<const char*>(value));
     }
   }

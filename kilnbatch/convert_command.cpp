@@ -43,13 +43,16 @@ int RunConvert(int argc, char** argv) {
     std::fprintf(stderr, "kilnbatch: %s: %s\n", in, why.c_str());
     return ExitFailed;
   }
-  // A fresh 24-bit image, so the file is written at 24 bits whatever depth
-  // the input had; alpha is composited over black.
-  if (!FlattenImage(LoadedImage, OutputImage)) {
+  // Written at 24 bits whatever depth the input had, alpha composited over
+  // black: a 24-bit picture is written as it was read, anything else from a
+  // flattened copy.
+  const ImageRecord* loaded = FindImageRecord(LoadedImage);
+  const bool plain = loaded->depth == 24 && loaded->sourceDepth != 32;
+  if (!plain && !FlattenImage(LoadedImage, OutputImage)) {
     std::fprintf(stderr, "kilnbatch: %s: out of memory\n", in);
     return ExitFailed;
   }
-  if (!SaveImage(OutputImage, out, *format, 7, &why)) {
+  if (!SaveImage(plain ? LoadedImage : OutputImage, out, *format, 7, &why)) {
     std::fprintf(stderr, "kilnbatch convert: %s: %s\n", out, why.c_str());
     return ExitFailed;
   }

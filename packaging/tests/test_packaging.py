@@ -87,7 +87,7 @@ class DebianPackage(unittest.TestCase):
     def test_control_fields_files_owned_by_root_under_usr_and_the_unpacked_tree(self):
         field = lambda name: run("dpkg-deb", "--field", self.deb, name).rstrip("\n")  # noqa: E731
         self.assertEqual([field("Package"), field("Version"), field("Section")], ["glyphkiln", VERSION, "graphics"])
-        # fonts-liberation2 and the dlopened libharfbuzz0b from the package settings; the rest from dpkg-shlibdeps.
+        # The fonts and the dlopened font libraries from the package settings; the rest from dpkg-shlibdeps.
         self.assertLessEqual({"fonts-liberation2", "libharfbuzz0b", "libc6", "libstdc++6", "libqt6widgets6",
                               "libqt6gui6", "libqt6core6", "libfontconfig1", "libfreetype6"},
                              {d.split()[0] for d in field("Depends").split(",")})

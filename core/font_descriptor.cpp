@@ -1,5 +1,7 @@
 #include "core/font_descriptor.h"
 
+#include <algorithm>
+
 #include <cstdint>
 #include <cstdlib>
 #include <exception>
@@ -12,6 +14,13 @@
 #include <pugixml.hpp>
 
 namespace {
+
+// Bounds on what a hostile file can make a reader hold, beyond its bytes.
+constexpr std::size_t MaxFieldsPerTag = 64;
+constexpr std::size_t MaxNodes = DescriptorMaxGlyphs + DescriptorMaxKernings + 64;
+// A glyph is an object of 10 values, a kerning one of 3; the rest is small.
+constexpr std::size_t MaxJsonValues = DescriptorMaxGlyphs * 12 + DescriptorMaxKernings * 4 + 256;
+
 
 // The length of the well-formed UTF-8 sequence at `s[i]`, 0 when there is none
 // (overlong forms, surrogates and code points past U+10FFFF included).
@@ -242,10 +251,11 @@ class Builder {
 
   bool Common(const ReadTag& t) {
     long long line = 0, base = 0, w = 0, h = 0, pages = 1;
-    if (!Int(t, "lineHeight", -MaxCoordinate, MaxCoordinate, line) ||
+    // A line and an image have no negative size.
+    if (!Int(t, "lineHeight", 0, MaxCoordinate, line) ||
         !Int(t, "base", -MaxCoordinate, MaxCoordinate, base) ||
-        !Int(t, "scaleW", -MaxCoordinate, MaxCoordinate, w) ||
-        !Int(t, "scaleH", -MaxCoordinate, MaxCoordinate, h) ||
+        !Int(t, "scaleW", 0, MaxCoordinate, w) ||
+        !Int(t, "scaleH", 0, MaxCoordinate, h) ||
         !Int(t, "pages", -MaxCoordinate, MaxCoordinate, pages)) {
       return false;
     }
@@ -398,6 +408,8 @@ bool ReadText(std::string_view bytes, Builder& b) {
         while (k < line.size() && !blank(line[k])) ++k;
         to = i = k;
       }
+      // No tag of the format has near this many fields: a longer line is no descriptor's.
+      if (tag.size() == MaxFieldsPerTag) return b.Fail("more than " + std::to_string(MaxFieldsPerTag) + " fields on a line");
       tag.push_back({key, std::string(line.substr(from, to - from)), Got::Any});
     }
     if (!(b.*handler)(tag)) return false;
@@ -406,6 +418,10 @@ bool ReadText(std::string_view bytes, Builder& b) {
 }
 
 bool ReadXml(std::string_view bytes, Builder& b) {
+  // Every element takes a node in memory: no more than the glyphs and kernings allowed, and a few.
+  if (static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '<')) > MaxNodes) {
+    return b.Fail("too many XML elements");
+  }
   pugi::xml_document doc;
   const pugi::xml_parse_result parsed =
       doc.load_buffer(bytes.data(), bytes.size(), pugi::parse_default, pugi::encoding_utf8);
@@ -442,7 +458,7 @@ bool ReadXml(std::string_view bytes, Builder& b) {
 // than the characters and kernings allowed (each would be a tree of its own).
 bool JsonShapeOk(std::string_view s, Builder& b) {
   int depth = 0;
-  std::size_t objects = 0;
+  std::size_t objects = 0, values = 0;
   bool inString = false;
   for (std::size_t i = 0; i < s.size(); ++i) {
     const char c = s[i];
@@ -461,6 +477,10 @@ bool JsonShapeOk(std::string_view s, Builder& b) {
       }
     } else if (c == '}' || c == ']') {
       --depth;
+    }
+    // Each value takes a node: a comma parts two, a bracket opens one.
+    if (!inString && (c == ',' || c == '[' || c == '{') && ++values > MaxJsonValues) {
+      return b.Fail("too many JSON values");
     }
   }
   return true;

@@ -42,9 +42,9 @@ struct FontDescriptor {
 enum class DescriptorFormat { Text, Xml, Json };
 
 // What a reader accepts; past these a file is refused, never half read.
-inline constexpr std::size_t DescriptorMaxBytes = 64u * 1024 * 1024;
+inline constexpr std::size_t DescriptorMaxBytes = 32u * 1024 * 1024;
 inline constexpr std::size_t DescriptorMaxGlyphs = 65536;
-inline constexpr std::size_t DescriptorMaxKernings = 1u << 20;
+inline constexpr std::size_t DescriptorMaxKernings = 1u << 18;
 inline constexpr int DescriptorMaxCoordinate = 32767;  // |every number but ids|
 
 // ".fnt", ".xml", ".json".

@@ -83,7 +83,15 @@ struct Refusal {
 TEST(FontDescriptor, RefusesWhatItCannotHoldInEveryForm) {
   const std::string deep = std::string(40, '[') + std::string(40, ']');
   const std::string bomb = "\"pages\": [" + deep + ", ";
+  std::string fields = "outline=0", elements = "<font>", values = "\"pages\": [";
+  for (int i = 0; i < 64; ++i) fields += " a=1";
+  for (std::size_t i = 0; i < DescriptorMaxGlyphs + DescriptorMaxKernings + 64; ++i) elements += "<a/>";
+  for (std::size_t i = 0; i < DescriptorMaxGlyphs * 12 + DescriptorMaxKernings * 4 + 256; ++i) values += "0,";
   const Refusal cases[] = {
+      {"more than a reader need hold", {{{"outline=0", fields, "more than 64 fields"}, {"<font>", elements, "too many XML"},
+                                         {"\"pages\": [", values, "too many JSON values"}}}},
+      {"negative line", {{{"lineHeight=", "lineHeight=-", "out of range"}, {"lineHeight=\"", "lineHeight=\"-", "out of range"},
+                          {"\"lineHeight\":", "\"lineHeight\":-", "out of range"}}}},
       {"number too large", {{{"x=1 ", "x=32768 ", "out of range"}, {"x=\"1\"", "x=\"32768\"", "out of range"},
                              {"\"x\":1,", "\"x\":-40000,", "out of range"}}}},
       {"huge number", {{{"y=2", "y=99999999999999999999999", "out of range"},

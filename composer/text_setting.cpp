@@ -70,13 +70,19 @@ FontDescriptor MeasureSheetMetrics() {
 CaptionLayout LayOutCaption(const FontDescriptor& metrics, std::u32string_view text, const CaptionSetting& setting) {
   std::unordered_map<char32_t, const DescriptorGlyph*> glyphs;
   for (const DescriptorGlyph& g : metrics.glyphs) glyphs[g.id] = &g;
+  // Only the pairs this text can use: a descriptor may hold a quarter of a million.
+  const std::u32string_view characters = text;
   std::unordered_map<std::uint64_t, int> kerning;
-  for (const DescriptorKerning& k : metrics.kernings) kerning[(std::uint64_t{k.first} << 32) | k.second] = k.amount;
+  for (const DescriptorKerning& k : metrics.kernings) {
+    if (characters.find(k.first) == characters.npos && k.first != U'?') continue;
+    if (characters.find(k.second) == characters.npos && k.second != U'?') continue;
+    kerning[(std::uint64_t{k.first} << 32) | k.second] = k.amount;
+  }
   const auto question = glyphs.find(U'?');
 
   CaptionLayout out;
   const long long margin = setting.margin;
-  long long pen = margin, right = margin, bottom = margin + metrics.lineHeight;
+  long long pen = margin, right = margin, bottom = margin + metrics.lineHeight, left = margin, top = margin;
   const DescriptorGlyph* previous = nullptr;
   for (const char32_t c : text) {
     auto found = glyphs.find(c);
@@ -97,13 +103,22 @@ CaptionLayout LayOutCaption(const FontDescriptor& metrics, std::u32string_view t
       out.glyphs.push_back({g.id, g.x, g.y, g.width, g.height, clamp(x), clamp(y)});
       right = std::max(right, x + g.width);
       bottom = std::max(bottom, y + g.height);
+      left = std::min(left, x);
+      top = std::min(top, y);
     }
     pen += g.xadvance;
     right = std::max(right, pen);
     previous = &g;
   }
-  out.width = right + margin;
-  out.height = bottom + margin;
+  // Ink left of or above the margin (a negative offset, a negative letter
+  // spacing) moves everything right or down, so nothing is cut.
+  const long long shiftX = std::max(0LL, margin - left), shiftY = std::max(0LL, margin - top);
+  for (PlacedGlyph& g : out.glyphs) {
+    g.x = static_cast<int>(std::min<long long>(g.x + shiftX, INT_MAX / 2));
+    g.y = static_cast<int>(std::min<long long>(g.y + shiftY, INT_MAX / 2));
+  }
+  out.width = right + shiftX + margin;
+  out.height = bottom + shiftY + margin;
   return out;
 }
 

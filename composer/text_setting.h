@@ -44,7 +44,8 @@ struct CaptionLayout {
 // character after the first moves it by the kerning with the one before and
 // the letter spacing; its box goes at the pen plus its offsets; the pen then
 // moves by its advance. The caption reaches `margin` past the farthest of
-// the pen and any ink, right and down (the line's height at least).
+// the pen and any ink, right and down (the line's height at least); ink that
+// would reach left of or above the margin moves everything right or down.
 CaptionLayout LayOutCaption(const FontDescriptor& metrics, std::u32string_view text, const CaptionSetting& setting);
 
 // Makes ButtonImage `width` x `height` (at least the layout's size) with the

@@ -9,14 +9,20 @@
 
 bool ReadBoundedFile(const char* path, std::size_t maxBytes, std::string& out, std::string* why) {
   out.clear();
-  const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+  // Opened without blocking, so that a FIFO with no writer is refused at once rather than waited on.
+  const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     *why = std::strerror(errno);
     return false;
   }
   struct stat st {};
-  bool failed = ::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode);
-  if (S_ISDIR(st.st_mode)) errno = EISDIR;
+  if (::fstat(fd, &st) == 0 && !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    *why = S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "not a regular file";
+    return false;
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  bool failed = flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0;
   char buffer[65536];
   while (!failed && out.size() <= maxBytes) {
     const ssize_t got = ::read(fd, buffer, sizeof buffer);

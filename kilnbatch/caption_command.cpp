@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -29,6 +30,9 @@ const std::vector<OptionSpec> CaptionOptions = {
     {"--margin", true},  {"--letter-spacing", true}, {"--button", true}, {"--align", true}, {"--boxes", false},
     {"--help", false},   {"-h", false},
 };
+
+// A caption is a button's lettering: past this many pixels it is no caption, but a giant allocation.
+constexpr long long MaxCaptionPixels = 64ll * 1024 * 1024;
 
 // Options that only a proportional caption takes.
 constexpr const char* ProportionalOptions[] = {"--metrics", "--margin", "--letter-spacing", "--button", "--align",
@@ -87,6 +91,12 @@ bool FindMetrics(const ParsedOptions& opts, const std::string& sheet, FontDescri
              ", not the sheet's " + std::to_string(image.width) + "x" + std::to_string(image.height);
       return false;
     }
+    for (const DescriptorGlyph& g : metrics.glyphs) {
+      if (g.x < 0 || g.y < 0 || g.x + g.width > image.width || g.y + g.height > image.height) {
+        *why = path + ": the box of" + CodePointNames(std::u32string(1, g.id)) + " reaches outside the sheet";
+        return false;
+      }
+    }
     return true;
   }
   metrics = MeasureSheetMetrics();
@@ -126,9 +136,11 @@ int RunProportional(const ParsedOptions& opts, const std::string& sheet, const s
   if (std::string why; !FindMetrics(opts, sheet, metrics, &why)) return Failure(why);
   const CaptionLayout layout = LayOutCaption(metrics, text, setting);
   if (!layout.missing.empty()) {
-    std::fprintf(stderr, "kilnbatch caption: warning: no glyph for%s; \"?\" stands in\n",
-                 CodePointNames(layout.missing).c_str());
+    const bool question = std::any_of(metrics.glyphs.begin(), metrics.glyphs.end(), [](const auto& g) { return g.id == U'?'; });
+    std::fprintf(stderr, "kilnbatch caption: warning: no glyph for%s%s\n", CodePointNames(layout.missing).c_str(),
+                 question ? "; \"?\" stands in" : "");
   }
+  if (layout.width < 1 || layout.height < 1) return Failure("no character of the caption has a glyph in the sheet");
   long long width = layout.width, height = layout.height, dx = 0, dy = 0;
   if (button) {
     if (width > button->first || height > button->second) {
@@ -139,8 +151,9 @@ int RunProportional(const ParsedOptions& opts, const std::string& sheet, const s
     dy = (button->second - height) / 2;
     width = button->first, height = button->second;
   }
-  if (width > ImageMaxSide || height > ImageMaxSide) {
-    return Failure("the caption image would be larger than " + std::to_string(ImageMaxSide) + " pixels a side");
+  if (width > ImageMaxSide || height > ImageMaxSide || width * height > MaxCaptionPixels) {
+    return Failure("the caption image would be too large: " + std::to_string(width) + "x" + std::to_string(height) +
+                   " pixels, past 32767 a side or 64 M in all");
   }
   if (!ComposeSetCaption(layout, static_cast<int>(width), static_cast<int>(height), static_cast<int>(dx),
                          static_cast<int>(dy))) {

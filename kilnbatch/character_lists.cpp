@@ -1,6 +1,7 @@
 #include "kilnbatch/character_lists.h"
 
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <vector>
 
@@ -59,6 +60,7 @@ std::optional<char32_t> ParseCodePoint(std::string_view text) {
 
 std::optional<std::u32string> ParseCharacterRanges(std::string_view spec, std::string* why) {
   std::vector<bool> wanted(LastCodePoint + 1, false);
+  std::uint64_t named = 0;  // code points the ranges name, overlaps counted again
   for (std::size_t at = 0; at <= spec.size();) {
     const std::size_t comma = std::min(spec.find(',', at), spec.size());
     const std::string_view item = spec.substr(at, comma - at);
@@ -69,6 +71,11 @@ std::optional<std::u32string> ParseCharacterRanges(std::string_view spec, std::s
     const auto last = dash == std::string_view::npos ? first : ParseCodePoint(item.substr(dash + 1));
     if (!first || !last || *last < *first) {
       *why = "'" + std::string(Trim(item)) + "' is no code point from 0 to 0x10FFFF nor a range FIRST-LAST of them";
+      return std::nullopt;
+    }
+    // Past twice every code point, repeated ranges only make the command line slow.
+    if ((named += *last - *first + 1) > 2ull * (LastCodePoint + 1)) {
+      *why = "the ranges name the code points more than twice over";
       return std::nullopt;
     }
     for (char32_t c = *first; c <= *last; ++c) wanted[c] = true;

@@ -1,5 +1,6 @@
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "kiln_version.h"
 #include "kilnbatch/commands.h"
@@ -108,7 +109,15 @@ int main(int argc, char** argv) {
     return ExitDone;
   }
   NameStandardOutput(argc, argv);
-  if (const Command run = FindCommand(command)) return run(argc - 2, argv + 2);
+  if (const Command run = FindCommand(command)) {
+    // Sizes are checked before anything large is taken; what memory still runs out is a failure, not a crash.
+    try {
+      return run(argc - 2, argv + 2);
+    } catch (const std::bad_alloc&) {
+      std::fprintf(stderr, "kilnbatch %s: out of memory\n", command);
+      return ExitFailed;
+    }
+  }
   std::fprintf(stderr, "kilnbatch: unknown command '%s'\n", command);
   std::fputs(Usage, stderr);
   return ExitUsage;

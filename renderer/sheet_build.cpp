@@ -142,7 +142,11 @@ void Describe(const std::vector<Placement>& drawn, const SheetLayout& cells, boo
     g.xadvance = face.TextWidth(std::u32string_view(&p.character, 1));
     out.glyphs.push_back(g);
   }
-  for (const KerningPair& k : face.KerningPairs(CharactersOf(drawn))) out.kernings.push_back({k.first, k.second, k.pixels});
+  for (const KerningPair& k : face.KerningPairs(CharactersOf(drawn))) {
+    // No more than a descriptor may hold, so that every reader takes the file.
+    if (out.kernings.size() == DescriptorMaxKernings) break;
+    out.kernings.push_back({k.first, k.second, k.pixels});
+  }
 }
 
 }  // namespace

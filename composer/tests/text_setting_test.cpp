@@ -33,7 +33,7 @@ TEST_F(TextSettingTest, ThePenMovesByAdvanceKerningAndSpacing) {
   };
   const Case cases[] = {
       {U"AV", {0, 0}, {{1, 2}, {2, 1}}, 7, 5, U""},         // V kerned 2 closer: pen 5 - 2 = 3, box at 3 - 1
-      {U"VA", {0, 0}, {{-1, 1}, {5, 2}}, 9, 5, U""},        // no kerning that way; A's ink past the pen
+      {U"VA", {0, 0}, {{0, 1}, {6, 2}}, 10, 5, U""},        // no kerning that way; V's ink left of 0 moves all right
       {U"AV", {3, 2}, {{4, 5}, {7, 4}}, 15, 11, U""},       // margin 3 all round, spacing 2
       {U"AxA", {0, -1}, {{1, 2}, {4, 0}, {7, 2}}, 11, 5, U"x"},  // "?" stands in, listed once
   };

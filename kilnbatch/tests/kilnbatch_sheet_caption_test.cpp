@@ -171,6 +171,24 @@ TEST_F(KilnbatchSheetCaption, ProportionalCaptionsAreAsWideAsTheFaceSetsThem) {
     EXPECT_EQ(run.exitCode, exitCode) << args;
     EXPECT_NE(run.errors.find(said), std::string::npos) << args << ": " << run.errors;
   }
+  // A glyph's box outside the sheet, or no glyph for any character, is refused with its reason.
+  FontDescriptor bad;
+  const auto bytes = ReadBytes(folder / "s.fnt");
+  std::string why;
+  ASSERT_TRUE(ReadDescriptor(std::string(bytes.begin(), bytes.end()), bad, &why)) << why;
+  bad.glyphs[33].x = bad.scaleW - 1;  // "A"
+  for (const auto& [name, glyphs] : {std::pair{"bad.fnt", bad.glyphs}, {"none.fnt", std::vector<DescriptorGlyph>{}}}) {
+    FontDescriptor written = bad;
+    written.glyphs = glyphs;
+    const std::string text = WriteDescriptor(written, DescriptorFormat::Text);
+    WriteBytes(folder / name, std::vector<std::uint8_t>(text.begin(), text.end()));
+  }
+  for (const auto& [args, said] : {std::pair<std::string, std::string>{"--metrics " + Quote(folder / "bad.fnt"), "reaches outside the sheet"},
+                                   {"--metrics " + Quote(folder / "none.fnt"), "no character of the caption has a glyph"}}) {
+    const Outcome run = Kilnbatch("caption --layout proportional --text A --sheet " + sheet + " -o " + out + " " + args, folder);
+    EXPECT_EQ(run.exitCode, 1) << args;
+    EXPECT_NE(run.errors.find(said), std::string::npos) << args << ": " << run.errors;
+  }
   ASSERT_EQ(Kilnbatch("sheet --size 30 -o " + Quote(folder / "big.png"), folder).exitCode, 0);
   EXPECT_NE(Kilnbatch("caption --layout proportional --text A --metrics " + Quote(folder / "s.fnt") + " --sheet " +
                           Quote(folder / "big.png") + " -o " + out, folder).errors.find("describes an image of"), std::string::npos);

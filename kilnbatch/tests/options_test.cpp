@@ -1,6 +1,7 @@
 #include "kilnbatch/options.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 
@@ -43,7 +44,7 @@ TEST(CharacterLists, RangesAndFilesGiveDistinctDrawableCharactersInOrder) {
   EXPECT_EQ(ParseCharacterRanges("U+0043, 0x41-66,65", &why), U"ABC");
   EXPECT_EQ(ParseCharacterRanges("0-0x20,127-0xA0,0xD7FF-0xE000", &why), U" \u00A0\uD7FF\uE000");
   EXPECT_EQ(ParseCharacterRanges("32-126,0xA0-0xFF,0x400-0x44F", &why)->size(), 95u + 96 + 80);
-  for (const char* bad : {"", "65,", "66-65", "0x110000", "A", "-5", "1-2-3", "0-31", "0-0x10FFFF"}) {
+  for (const char* bad : {"", "65,", "66-65", "0x110000", "A", "-5", "1-2-3", "0-31", "0-0x10FFFF", "32,0-0x10FFFF,0-0x10FFFF,0-0x10FFFF"}) {
     why.clear();
     EXPECT_FALSE(ParseCharacterRanges(bad, &why)) << bad;
     EXPECT_FALSE(why.empty()) << bad;
@@ -58,6 +59,9 @@ TEST(CharacterLists, RangesAndFilesGiveDistinctDrawableCharactersInOrder) {
   }
   EXPECT_FALSE(ReadCharactersFile(folder.path.c_str(), &why));
   EXPECT_EQ(why, "Is a directory");
+  ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0600), 0);  // no writer: refused at once, never waited on
+  EXPECT_FALSE(ReadCharactersFile((folder / "fifo").c_str(), &why));
+  EXPECT_EQ(why, "not a regular file");
 }
 
 }  // namespace

@@ -183,10 +183,17 @@ bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
 
 namespace {
 
+void Discard(int& slot);
+
 // A file written completely and waiting for its rename, or written through.
+// One never renamed is removed, however its owner ends.
 struct StagedFile {
   int slot = -1;  // -1: written through, nothing to rename
   std::string target;
+  StagedFile() = default;
+  StagedFile(const StagedFile&) = delete;
+  StagedFile& operator=(const StagedFile&) = delete;
+  ~StagedFile() { Discard(slot); }
 };
 
 // Writes `requestedPath`'s new bytes in full: through a FIFO, a device or a
@@ -235,11 +242,11 @@ bool Stage(const std::string& requestedPath, const FileWriter& writeBody, int sl
   return true;
 }
 
-void Discard(StagedFile& staged) {
-  if (staged.slot < 0) return;
-  ::unlink(partialPaths[staged.slot]);
-  ForgetPartial(staged.slot);
-  staged.slot = -1;
+void Discard(int& slot) {
+  if (slot < 0) return;
+  ::unlink(partialPaths[slot]);
+  ForgetPartial(slot);
+  slot = -1;
 }
 
 bool Commit(StagedFile& staged, std::string* why) {
@@ -264,10 +271,9 @@ bool ReplaceFile(const std::string& path, const FileWriter& writeBody, std::stri
 
 bool ReplaceFiles(const std::vector<FileToReplace>& files, std::size_t* failed, std::string* why) {
   assert(files.size() <= MaxFilesReplacedTogether);
-  std::array<StagedFile, MaxFilesReplacedTogether> staged;
+  std::array<StagedFile, MaxFilesReplacedTogether> staged;  // each not renamed is removed on the way out
   const auto fail = [&](std::size_t i) {
     if (failed) *failed = i;
-    for (StagedFile& s : staged) Discard(s);
     return false;
   };
   for (std::size_t i = 0; i < files.size(); ++i) {

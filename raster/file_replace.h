@@ -19,7 +19,8 @@ bool ReplaceFile(const std::string& path, const FileWriter& writeBody, std::stri
 
 // Files that belong together (an image and its descriptors) are each written
 // completely before any of them is renamed over its target; when one cannot be
-// written, none is replaced. Up to this many at once.
+// written, none is replaced. (A rename that fails after others succeeded,
+// which takes a file system fault, leaves those replaced.) Up to this many.
 inline constexpr int MaxFilesReplacedTogether = 8;
 struct FileToReplace {
   std::string path;

@@ -296,6 +296,12 @@ int WriteImagePng(int number, const char* path, std::string* why) {
 }
 
 // Compared here, not by libpng, so that telling a BMP from a PNG never opens it.
+bool PngSupportAvailable(std::string* why) {
+  if (LoadLibpng()) return true;
+  if (why) *why = PngMissing;
+  return false;
+}
+
 bool IsPngSignature(const std::uint8_t* first8) {
   static constexpr std::uint8_t Signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   return std::memcmp(first8, Signature, sizeof Signature) == 0;

@@ -108,6 +108,7 @@ CaptionLayout LayOutCaption(const FontDescriptor& metrics, std::u32string_view t
     }
     pen += g.xadvance;
     right = std::max(right, pen);
+    ++out.placed;
     previous = &g;
   }
   // Ink left of or above the margin (a negative offset, a negative letter

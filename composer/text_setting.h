@@ -38,6 +38,7 @@ struct CaptionLayout {
   std::vector<PlacedGlyph> glyphs;
   long long width = 0, height = 0;  // of the whole caption, margins included
   std::u32string missing;           // characters that took the glyph of "?", once each
+  std::size_t placed = 0;           // characters set, drawn or not (a space draws nothing)
 };
 
 // The pen starts at x = margin on the line whose top is y = margin. Each

@@ -140,7 +140,9 @@ int RunProportional(const ParsedOptions& opts, const std::string& sheet, const s
     std::fprintf(stderr, "kilnbatch caption: warning: no glyph for%s%s\n", CodePointNames(layout.missing).c_str(),
                  question ? "; \"?\" stands in" : "");
   }
-  if (layout.width < 1 || layout.height < 1) return Failure("no character of the caption has a glyph in the sheet");
+  if (layout.placed == 0 || layout.width < 1 || layout.height < 1) {
+    return Failure("no character of the caption has a glyph in the sheet");
+  }
   long long width = layout.width, height = layout.height, dx = 0, dy = 0;
   if (button) {
     if (width > button->first || height > button->second) {

@@ -184,7 +184,7 @@ TEST_F(KilnbatchSheetCaption, ProportionalCaptionsAreAsWideAsTheFaceSetsThem) {
     WriteBytes(folder / name, std::vector<std::uint8_t>(text.begin(), text.end()));
   }
   for (const auto& [args, said] : {std::pair<std::string, std::string>{"--metrics " + Quote(folder / "bad.fnt"), "reaches outside the sheet"},
-                                   {"--metrics " + Quote(folder / "none.fnt"), "no character of the caption has a glyph"}}) {
+                                   {"--margin 3 --metrics " + Quote(folder / "none.fnt"), "no character of the caption has a glyph"}}) {
     const Outcome run = Kilnbatch("caption --layout proportional --text A --sheet " + sheet + " -o " + out + " " + args, folder);
     EXPECT_EQ(run.exitCode, 1) << args;
     EXPECT_NE(run.errors.find(said), std::string::npos) << args << ": " << run.errors;

@@ -58,12 +58,12 @@ std::optional<char32_t> ParseCodePoint(std::string_view text) {
 
 }  // namespace
 
-std::optional<std::u32string> ParseCharacterRanges(std::string_view spec, std::string* why) {
+std::optional<std::u32string> ParseCharacterRanges(std::string_view ranges, std::string* why) {
   std::vector<bool> wanted(LastCodePoint + 1, false);
   std::uint64_t named = 0;  // code points the ranges name, overlaps counted again
-  for (std::size_t at = 0; at <= spec.size();) {
-    const std::size_t comma = std::min(spec.find(',', at), spec.size());
-    const std::string_view item = spec.substr(at, comma - at);
+  for (std::size_t at = 0; at <= ranges.size();) {
+    const std::size_t comma = std::min(ranges.find(',', at), ranges.size());
+    const std::string_view item = ranges.substr(at, comma - at);
     at = comma + 1;
     // A dash after the first character parts a range.
     const std::size_t dash = item.find('-', 1);

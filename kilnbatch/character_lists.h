@@ -16,7 +16,7 @@ inline constexpr std::size_t MaxCharactersFileBytes = 16u * 1024 * 1024;
 // or a range FIRST-LAST, in decimal, "0x" hex or "U+" hex. Nothing, with
 // `*why` set, when it is malformed, names no drawable character or more than
 // MaxSheetCharacters of them.
-std::optional<std::u32string> ParseCharacterRanges(std::string_view spec, std::string* why);
+std::optional<std::u32string> ParseCharacterRanges(std::string_view ranges, std::string* why);
 
 // The characters of the UTF-8 text file at `path` (a leading byte-order mark
 // is none of them). Nothing, with `*why` set, when it cannot be read, is

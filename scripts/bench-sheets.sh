@@ -49,12 +49,12 @@ done
 printf 'transparent PNG, size 40: median %s ms, %s bytes\n' "${tsize40[@]}"
 
 # Ranges Liberation Sans mostly covers: Latin, Latin Extended-A and -B, Greek, Cyrillic, Latin Extended Additional.
-spec=0x20-0x7E,0xA0-0x17F,0x180-0x24F,0x370-0x3FF,0x400-0x4FF,0x1E00-0x1E4F
+ranges=0x20-0x7E,0xA0-0x17F,0x180-0x24F,0x370-0x3FF,0x400-0x4FF,0x1E00-0x1E4F
 # Characters each sheet asks for, control codes left out; windows-1252 counts only defined codes.
 count_chars() {
-  python3 - "$1" "$spec" <<'EOF'
+  python3 - "$1" "$ranges" <<'EOF'
 import sys, unicodedata as u
-mode, spec = sys.argv[1], sys.argv[2]
+mode, ranges = sys.argv[1], sys.argv[2]
 if mode == "ascii": cps = range(0x20, 0x7F)
 elif mode == "w1252":
     cps = []
@@ -62,12 +62,12 @@ elif mode == "w1252":
         try: cps.append(ord(bytes([b]).decode("cp1252")))
         except UnicodeDecodeError: pass
 else:
-    cps = [c for r in spec.split(",") for lo, hi in [[int(x, 16) for x in (r.split("-") * 2)[:2]]]
+    cps = [c for r in ranges.split(",") for lo, hi in [[int(x, 16) for x in (r.split("-") * 2)[:2]]]
            for c in range(lo, hi + 1)]
 print(sum(1 for c in cps if u.category(chr(c)) != "Cc"))
 EOF
 }
-declare -A args=([ascii]="" [w1252]="--charset windows-1252" [chars]="--chars $spec")
+declare -A args=([ascii]="" [w1252]="--charset windows-1252" [chars]="--chars $ranges")
 declare -A times mem sheet missing
 names=(ascii w1252 chars)
 echo

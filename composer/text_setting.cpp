@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "composer/compose.h"
 #include "core/sheet_format.h"
@@ -71,12 +72,11 @@ CaptionLayout LayOutCaption(const FontDescriptor& metrics, std::u32string_view t
   std::unordered_map<char32_t, const DescriptorGlyph*> glyphs;
   for (const DescriptorGlyph& g : metrics.glyphs) glyphs[g.id] = &g;
   // Only the pairs this text can use: a descriptor may hold a quarter of a million.
-  const std::u32string_view characters = text;
+  std::unordered_set<char32_t> used(text.begin(), text.end());
+  used.insert(U'?');
   std::unordered_map<std::uint64_t, int> kerning;
   for (const DescriptorKerning& k : metrics.kernings) {
-    if (characters.find(k.first) == characters.npos && k.first != U'?') continue;
-    if (characters.find(k.second) == characters.npos && k.second != U'?') continue;
-    kerning[(std::uint64_t{k.first} << 32) | k.second] = k.amount;
+    if (used.count(k.first) && used.count(k.second)) kerning[(std::uint64_t{k.first} << 32) | k.second] = k.amount;
   }
   const auto question = glyphs.find(U'?');
 

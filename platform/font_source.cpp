@@ -22,7 +22,9 @@ namespace {
 
 // Each destroyed by its library's function.
 template <typename T>
-using FcPtr = std::unique_ptr<T, void (*)(T*)>;
+using OwnedBy = std::unique_ptr<T, void (*)(T*)>;
+template <typename T>
+using FcPtr = OwnedBy<T>;
 template <typename T>
 using FtPtr = std::unique_ptr<T, FT_Error (*)(T*)>;
 using PatternPtr = FcPtr<FcPattern>;
@@ -173,9 +175,8 @@ bool BufferArgumentsValid(const std::uint8_t* buffer, int width, int height, int
 // ---------------------------------------------------------------------------
 // Kerning
 
-// Each destroyed by its HarfBuzz function.
 template <typename T>
-using HbPtr = std::unique_ptr<T, void (*)(T*)>;
+using HbPtr = OwnedBy<T>;
 using HbFacePtr = HbPtr<hb_face_t>;
 using HbFontPtr = HbPtr<hb_font_t>;
 using HbBufferPtr = HbPtr<hb_buffer_t>;

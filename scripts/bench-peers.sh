@@ -1,23 +1,30 @@
 #!/usr/bin/env bash
-# Whole-process time of kilnbatch captions against ImageMagick drawing the same text as a label:
-# pairs run alternately (A B A B ...), medians of A and B and the median of the per-pair ratios A/B. Not a test.
+# kilnbatch against its peers and floors, whole processes in /dev/shm: pairs run alternately
+# (A B A B ...), 2 warm-up pairs then $PAIRS measured; prints the median of A, of B and of the
+# per-pair ratios A/B. Not a test.
+#   bench-peers.sh [KILNBATCH [BASELINE]]   BASELINE: an older kilnbatch for the big sheet's pair
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 kiln=$(realpath "${1:-$root/build/kilnbatch/kilnbatch}")
 [[ -x $kiln ]] || { echo "no kilnbatch at $kiln" >&2; exit 2; }
+base=${2:+$(realpath "$2")}
 pairs=${PAIRS:-11}
 
-# Debian's ImageMagick, only when missing, as install-deps.sh installs packages.
-if [[ $(dpkg-query -W -f='${Status}' imagemagick 2>/dev/null || true) != "install ok installed" ]]; then
+# Debian's ImageMagick and optipng, only when missing, as install-deps.sh installs packages.
+missing=()
+for p in imagemagick optipng; do
+  [[ $(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true) == "install ok installed" ]] || missing+=("$p")
+done
+if ((${#missing[@]})); then
   sudo=()
   if [[ $(id -u) -ne 0 ]]; then
-    command -v sudo >/dev/null || { echo "bench-peers: need root or sudo to install imagemagick" >&2; exit 1; }
+    command -v sudo >/dev/null || { echo "bench-peers: need root or sudo to install ${missing[*]}" >&2; exit 1; }
     sudo=(sudo)
   fi
-  echo "bench-peers: installing imagemagick"
+  echo "bench-peers: installing ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
   "${sudo[@]}" apt-get update -q >/dev/null
-  "${sudo[@]}" apt-get install -y -q --no-install-recommends imagemagick >/dev/null
+  "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null
 fi
 # The package's own program, whatever else is called convert earlier on the PATH.
 im=/usr/bin/convert
@@ -29,14 +36,11 @@ work=$(mktemp -d /dev/shm/bench-peers.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 
-"$kiln" sheet --font Arial --size 11 --descriptor text -o S.png >/dev/null
-long="The quick brown fox jumps over a lazy do"  # 40 characters
-
-# pair NAME CMD_A CMD_B: each command a string split as the shell would (quote words with spaces inside it);
-# 2 warm-up pairs, then $pairs measured, each whole process timed on the monotonic clock.
+# pair NAME CMD_A CMD_B: each command a string split as the shell would (quote words with spaces
+# inside it); each whole process timed on the monotonic clock, its output thrown away.
 pair() {
   python3 - "$pairs" "$@" <<'EOF'
-import shlex, statistics as st, subprocess, sys, time
+import os, shlex, statistics as st, subprocess, sys, time
 n, name, a, b = int(sys.argv[1]), sys.argv[2], shlex.split(sys.argv[3]), shlex.split(sys.argv[4])
 def run(cmd):
     t0 = time.monotonic_ns()
@@ -49,16 +53,52 @@ for i in range(n + 2):
     x, y = run(a), run(b)
     if i >= 2: ta.append(x); tb.append(y)
 ratio = st.median(x / y for x, y in zip(ta, tb))
-print(f"{name:<34} {st.median(ta):8.2f} {st.median(tb):8.2f} {ratio:7.2f}")
+print(f"{name:<40} {st.median(ta):8.2f} {st.median(tb):8.2f} {ratio:7.2f}")
 EOF
 }
+header() { printf '\n%s\n%-40s %8s %8s %7s\n' "$1" "A against B" A-ms B-ms A/B; }
 
-echo "kilnbatch: $kiln"
+echo "kilnbatch: $kiln${base:+; baseline: $base}"
 echo "ImageMagick: $("$im" -version | head -n 1)"
-echo "font: $font; $pairs measured pairs after 2 warm-up pairs (A B A B ...); times in ms"
-printf '%-34s %8s %8s %7s\n' "A against B (label:)" A-ms B-ms A/B
+echo "$pairs measured pairs after 2 warm-up pairs (A B A B ...); times in ms"
+
+"$kiln" sheet --font Arial --size 11 -o S.bmp >/dev/null
+"$kiln" sheet --font Arial --size 11 -o S.png >/dev/null
+"$kiln" sheet --font Arial --size 11 --descriptor text -o D.png >/dev/null
+long="The quick brown fox jumps over a lazy do"  # 40 characters
 label() { echo "$im -font $font -pointsize 11 'label:$1' l.png"; }
-pair "proportional \"Play\"" "$kiln caption --layout proportional --sheet S.png --text Play -o c.png" "$(label Play)"
-pair "fixed \"Play\"" "$kiln caption --sheet S.png --text Play -o f.png" "$(label Play)"
-pair "proportional, 40 characters" \
-  "$kiln caption --layout proportional --sheet S.png --text '$long' -o c.png" "$(label "$long")"
+header "Captions against ImageMagick's label: of the same text (target: A/B at most 0.2)"
+pair "\"Play\", BMP sheet to BMP" "$kiln caption --sheet S.bmp --text Play -o c.bmp" "$(label Play)"
+pair "\"Play\", PNG sheet to PNG" "$kiln caption --sheet S.png --text Play -o c.png" "$(label Play)"
+pair "\"Play\", proportional, PNG" "$kiln caption --layout proportional --sheet D.png --text Play -o c.png" "$(label Play)"
+pair "40 characters, proportional, PNG" \
+  "$kiln caption --layout proportional --sheet D.png --text '$long' -o c.png" "$(label "$long")"
+
+# A 4000 x 4000 24-bit picture with every byte value in every row, so nothing about it is uniform.
+python3 - <<'EOF'
+import struct
+w = h = 4000
+row = bytes(range(256)) * (w * 3 // 256) + bytes(range(w * 3 % 256))
+head = b"BM" + struct.pack("<IHHI", 54 + w * h * 3, 0, 0, 54)
+info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, w * h * 3, 2835, 2835, 0, 0)
+with open("big.bmp", "wb") as f:
+    f.write(head + info)
+    for y in range(h):
+        f.write(row[y % 256:] + row[:y % 256])
+EOF
+header "Copying a 4000 x 4000 24-bit BMP (target: A/B at most 2)"
+pair "convert against cp" "$kiln convert big.bmp out.bmp" "cp big.bmp copy.bmp"
+
+big="sheet --size 400 --shadow --shadow-size 400 -o s400.bmp"
+header "The 400-point shadowed sheet (target: A/B at most 0.8 of the baseline)"
+if [[ -n $base ]]; then
+  pair "400-point sheet against the baseline" "$kiln $big" "$base $big"
+else
+  pair "400-point sheet against itself (no baseline)" "$kiln $big" "$kiln $big"
+fi
+
+header "A PNG sheet against the same sheet as BMP, --size 40 (target: A/B at most 2)"
+pair "PNG sheet against BMP sheet" "$kiln sheet --size 40 -o x.png" "$kiln sheet --size 40 -o x.bmp"
+optipng -quiet -o2 -out o.png x.png
+printf '%-40s %8s %8s %7.2f  (target: at most 1.3)\n' "PNG bytes against optipng -o2's" \
+  "$(stat -c %s x.png)" "$(stat -c %s o.png)" "$(python3 -c "print($(stat -c %s x.png) / $(stat -c %s o.png))")"

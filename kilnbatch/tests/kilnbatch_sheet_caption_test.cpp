@@ -36,6 +36,21 @@ class KilnbatchSheetCaption : public ::testing::Test {
     return ReadBytes(path);
   }
 
+  // The run exits with `exitCode` and its errors say `said`.
+  void ExpectRun(const std::string& args, int exitCode, const std::string& said) {
+    const Outcome run = Kilnbatch(args, folder);
+    EXPECT_EQ(run.exitCode, exitCode) << args;
+    EXPECT_NE(run.errors.find(said), std::string::npos) << args << ": " << run.errors;
+  }
+
+  FontDescriptor ReadDescriptorFile(const std::string& name) {
+    const auto bytes = ReadBytes(folder / name);
+    FontDescriptor read;
+    std::string why;
+    EXPECT_TRUE(ReadDescriptor(std::string(bytes.begin(), bytes.end()), read, &why)) << name << ": " << why;
+    return read;
+  }
+
   TempFolder folder;
 };
 
@@ -44,9 +59,8 @@ TEST_F(KilnbatchSheetCaption, DefaultAndStyledSheetsAreTheBuildsBytes) {
   const Outcome plain = Kilnbatch("sheet -o " + Quote(out), folder);
   ASSERT_EQ(plain.exitCode, 0) << plain.errors;
   EXPECT_EQ(plain.errors, "") << "Arial's stand-in is no fallback";
-  const Outcome unknown = Kilnbatch("sheet -o " + Quote(folder / "u.bmp") + " --font 'Zzqx'", folder);
-  EXPECT_EQ(unknown.exitCode, 0);
-  EXPECT_NE(unknown.errors.find("warning: no face \"Zzqx\" here; drawn with \"DejaVu Sans\""), std::string::npos);
+  ExpectRun("sheet -o " + Quote(folder / "u.bmp") + " --font 'Zzqx'", 0,
+            "warning: no face \"Zzqx\" here; drawn with \"DejaVu Sans\"");
   EXPECT_EQ(ReadBytes(out), BuiltHere(RendererSettings{}, false, 1));
   const int n = rendererSettings.cellMeasure;
   EXPECT_EQ(plain.output, "cell " + std::to_string(n) + ", sheet " + std::to_string(10 * n) + "x" +
@@ -60,15 +74,10 @@ TEST_F(KilnbatchSheetCaption, DefaultAndStyledSheetsAreTheBuildsBytes) {
       folder);
   ASSERT_EQ(styled.exitCode, 0) << styled.errors;
   RendererSettings s;
-  s.fontName = "Times New Roman";
-  s.fontSize = 14;
-  s.shadowSize = 10;
+  s.fontName = "Times New Roman", s.fontSize = 14, s.shadowSize = 10;
   s.styleBits = FontBold | FontItalic | FontUnderline | FontStrikeOut;
-  s.textColour = 0x000080FF;
-  s.shadowColour = 0x0000FF00;
-  s.backgroundColour = 0x00302010;
-  s.shadowOffsetX = -3;
-  s.shadowOffsetY = 5;
+  s.textColour = 0x000080FF, s.shadowColour = 0x0000FF00, s.backgroundColour = 0x00302010;
+  s.shadowOffsetX = -3, s.shadowOffsetY = 5;
   EXPECT_EQ(ReadBytes(out), BuiltHere(s, true, 3));
   ASSERT_NE(ReadImageFile(5, preview.c_str()), 0u);
   EXPECT_EQ(ImagePixelWidth(5), 200);
@@ -128,11 +137,7 @@ TEST_F(KilnbatchSheetCaption, AWindows1252SheetLeavesEmptyWhatItCannotDrawAndCap
 TEST_F(KilnbatchSheetCaption, DescriptorsBesideTheSheetAgreeAndCarryTheKerning) {
   ASSERT_EQ(Kilnbatch("sheet --size 20 --descriptor text --descriptor xml --descriptor json -o " + Quote(folder / "f.png"), folder).exitCode, 0);
   FontDescriptor forms[3];
-  for (int i = 0; i < 3; ++i) {
-    const auto bytes = ReadBytes(folder / (std::string("f") + std::string(DescriptorExtension(DescriptorFormat(i)))));
-    std::string why;
-    ASSERT_TRUE(ReadDescriptor(std::string(bytes.begin(), bytes.end()), forms[i], &why)) << why;
-  }
+  for (int i = 0; i < 3; ++i) forms[i] = ReadDescriptorFile("f" + std::string(DescriptorExtension(DescriptorFormat(i))));
   EXPECT_EQ(forms[0], forms[1]);
   EXPECT_EQ(forms[0], forms[2]);
   EXPECT_EQ(forms[0].pageFile, "f.png");
@@ -167,15 +172,10 @@ TEST_F(KilnbatchSheetCaption, ProportionalCaptionsAreAsWideAsTheFaceSetsThem) {
            {"--layout proportional --button 20x40", 1, "the button is 20x40"},
            {"--layout proportional --metrics " + Quote(folder / "none.fnt"), 1, "none.fnt"},
            {"--layout sideways", 2, "--layout must be"}}) {
-    const Outcome run = Kilnbatch("caption --text 'Hello World' --sheet " + sheet + " -o " + out + " " + args, folder);
-    EXPECT_EQ(run.exitCode, exitCode) << args;
-    EXPECT_NE(run.errors.find(said), std::string::npos) << args << ": " << run.errors;
+    ExpectRun("caption --text 'Hello World' --sheet " + sheet + " -o " + out + " " + args, exitCode, said);
   }
   // A glyph's box outside the sheet, or no glyph for any character, is refused with its reason.
-  FontDescriptor bad;
-  const auto bytes = ReadBytes(folder / "s.fnt");
-  std::string why;
-  ASSERT_TRUE(ReadDescriptor(std::string(bytes.begin(), bytes.end()), bad, &why)) << why;
+  FontDescriptor bad = ReadDescriptorFile("s.fnt");
   bad.glyphs[33].x = bad.scaleW - 1;  // "A"
   for (const auto& [name, glyphs] : {std::pair{"bad.fnt", bad.glyphs}, {"none.fnt", std::vector<DescriptorGlyph>{}}}) {
     FontDescriptor written = bad;
@@ -185,13 +185,11 @@ TEST_F(KilnbatchSheetCaption, ProportionalCaptionsAreAsWideAsTheFaceSetsThem) {
   }
   for (const auto& [args, said] : {std::pair<std::string, std::string>{"--metrics " + Quote(folder / "bad.fnt"), "reaches outside the sheet"},
                                    {"--margin 3 --metrics " + Quote(folder / "none.fnt"), "no character of the caption has a glyph"}}) {
-    const Outcome run = Kilnbatch("caption --layout proportional --text A --sheet " + sheet + " -o " + out + " " + args, folder);
-    EXPECT_EQ(run.exitCode, 1) << args;
-    EXPECT_NE(run.errors.find(said), std::string::npos) << args << ": " << run.errors;
+    ExpectRun("caption --layout proportional --text A --sheet " + sheet + " -o " + out + " " + args, 1, said);
   }
   ASSERT_EQ(Kilnbatch("sheet --size 30 -o " + Quote(folder / "big.png"), folder).exitCode, 0);
-  EXPECT_NE(Kilnbatch("caption --layout proportional --text A --metrics " + Quote(folder / "s.fnt") + " --sheet " +
-                          Quote(folder / "big.png") + " -o " + out, folder).errors.find("describes an image of"), std::string::npos);
+  ExpectRun("caption --layout proportional --text A --metrics " + Quote(folder / "s.fnt") + " --sheet " +
+                Quote(folder / "big.png") + " -o " + out, 1, "describes an image of");
 }
 
 // A sheet with alpha keeps it in a PNG caption, a cell beyond the sheet clear; a BMP caption is over black.
@@ -215,10 +213,7 @@ TEST_F(KilnbatchSheetCaption, ASheetWithAlphaKeepsItOnlyInAPngCaption) {
 
 TEST_F(KilnbatchSheetCaption, ValuesOutsideTheControlsRangesAreUsageErrorsNamingTheOption) {
   const std::string out = folder / "x.bmp";
-  struct Case {
-    std::string args, named;
-  };
-  const Case cases[] = {
+  const struct { std::string args, named; } cases[] = {
       {"--size 401", "--size"},   {"--shadow-size 0", "--shadow-size"}, {"--count 11", "--count"},
       {"--offset 21,0", "--offset"}, {"--colour 12345", "--colour"},  {"--frobnicate", "--frobnicate"},
       {"--dpi 0", "--dpi"},       {"--dpi 1", "--size 8 at --dpi 1 is under one pixel"}, {"--format gif", "--format"},
@@ -228,11 +223,7 @@ TEST_F(KilnbatchSheetCaption, ValuesOutsideTheControlsRangesAreUsageErrorsNaming
       {"--chars 66-65", "'66-65'"}, {"--chars 65 --charset ascii", "give one"}, {"--columns 3", "--columns needs --chars"},
       {"--chars 65 --columns 0", "--columns must be"},
   };
-  for (const Case& c : cases) {
-    const Outcome run = Kilnbatch("sheet -o " + Quote(out) + " " + c.args, folder);
-    EXPECT_EQ(run.exitCode, 2) << c.args;
-    EXPECT_NE(run.errors.find(c.named), std::string::npos) << c.args << ": " << run.errors;
-  }
+  for (const auto& c : cases) ExpectRun("sheet -o " + Quote(out) + " " + c.args, 2, c.named);
   EXPECT_EQ(Kilnbatch("sheet", folder).exitCode, 2);
   EXPECT_FALSE(std::filesystem::exists(out));
   // A preview that cannot be written leaves the sheet as it was.
@@ -253,14 +244,10 @@ TEST_F(KilnbatchSheetCaption, CaptionsThatCannotBeMadeFailWithAMessage) {
         {"--sheet " + sheet + " --text A --width 41", 2, "1 to 40"},
         {"--sheet " + Quote(folder / "none.bmp") + " --text A", 1, "none.bmp"},
         {"--sheet " + sheet, 2, "--text"}}) {
-    const Outcome run = Kilnbatch("caption " + args + " -o " + Quote(out), folder);
-    EXPECT_EQ(run.exitCode, exitCode) << args;
-    EXPECT_NE(run.errors.find(said), std::string::npos) << args << ": " << run.errors;
+    ExpectRun("caption " + args + " -o " + Quote(out), exitCode, said);
   }
   EXPECT_FALSE(std::filesystem::exists(out));
-  const Outcome unwritable = Kilnbatch("caption --sheet " + sheet + " --text A -o /proc/none/c.bmp", folder);
-  EXPECT_EQ(unwritable.exitCode, 1);
-  EXPECT_NE(unwritable.errors.find("/proc/none/c.bmp"), std::string::npos);
+  ExpectRun("caption --sheet " + sheet + " --text A -o /proc/none/c.bmp", 1, "/proc/none/c.bmp");
 }
 
 }  // namespace

@@ -11,26 +11,16 @@ constexpr std::array<DescriptorFormat, 3> Forms = {DescriptorFormat::Text, Descr
                                                    DescriptorFormat::Json};
 
 FontDescriptor Tiny() {
-  FontDescriptor f;
-  f.face = "Tiny";
-  f.size = 12;
-  f.lineHeight = 14;
-  f.base = 11;
-  f.scaleW = f.scaleH = 16;
-  f.pageFile = "a.png";
-  f.glyphs = {{U'A', 1, 2, 5, 7, 0, -1, 6}};
-  f.kernings = {{U'A', U'B', -1}};
-  return f;
+  return {.face = "Tiny", .size = 12, .lineHeight = 14, .base = 11, .scaleW = 16, .scaleH = 16, .pageFile = "a.png",
+          .glyphs = {{U'A', 1, 2, 5, 7, 0, -1, 6}}, .kernings = {{U'A', U'B', -1}}};
 }
 
 TEST(FontDescriptor, EveryFormReadsBackWhatItWrote) {
-  FontDescriptor f = Tiny();
-  f.face = "Caf\xC3\xA9 \"Q\" & <R> 'n'";
-  f.bold = true;
-  f.pageFile = "sheet & co.png";
-  f.glyphs = {{U'A', 0, 0, 5, 7, -2, -3, 6}, {U'\u20AC', 5, 0, 0, 0, 0, 0, 4},
-              {U'\U0001F600', 9, 8, 7, 6, -32767, 32767, -1}};
-  f.kernings = {{U'A', U'V', -2}, {U'\u20AC', U'A', 3}};
+  const FontDescriptor f{.face = "Caf\xC3\xA9 \"Q\" & <R> 'n'", .size = 12, .bold = true, .lineHeight = 14, .base = 11,
+                         .scaleW = 16, .scaleH = 16, .pageFile = "sheet & co.png",
+                         .glyphs = {{U'A', 0, 0, 5, 7, -2, -3, 6}, {U'\u20AC', 5, 0, 0, 0, 0, 0, 4},
+                                    {U'\U0001F600', 9, 8, 7, 6, -32767, 32767, -1}},
+                         .kernings = {{U'A', U'V', -2}, {U'\u20AC', U'A', 3}}};
   for (const DescriptorFormat form : Forms) {
     FontDescriptor back;
     std::string why;

@@ -16,9 +16,7 @@
 
 namespace {
 
-struct Extent {
-  int width, height;
-};
+struct Extent { int width, height; };
 
 // The width and height of "@" in a font, or in the system font for 0.
 Extent AtSign(FontHandleValue font) {
@@ -63,11 +61,8 @@ class SheetBuildTest : public ::testing::Test {
 // the cells after "~" left as background.
 TEST_F(SheetBuildTest, EveryCodeIsDrawnInItsCellWithItsShadowBlock) {
   RendererSettings& s = rendererSettings;
-  s.textColour = 0x0040C0FF;
-  s.backgroundColour = 0x00201000;
-  s.shadowColour = 0x00FF8000;
-  s.shadowSize = 12;
-  s.styleBits = FontItalic | FontUnderline;
+  s.textColour = 0x0040C0FF, s.backgroundColour = 0x00201000, s.shadowColour = 0x00FF8000;
+  s.shadowSize = 12, s.styleBits = FontItalic | FontUnderline;
   for (const bool shadowOn : {false, true}) {
     s.shadowOffsetX = shadowOn ? 5 : 0;
     s.shadowOffsetY = shadowOn ? -3 : 0;
@@ -210,12 +205,6 @@ TEST_F(SheetBuildTest, TransparentSheetOverAColourIsTheSheetDrawnOnIt) {
       EXPECT_LE(worst, c.drift) << "count " << c.count << " background " << std::hex << background;
     }
   }
-}
-
-TEST_F(SheetBuildTest, ASheetTooLargeForAnImageIsNotMade) {
-  rendererSettings.fontSize = 2500;  // far past what the controls allow
-  EXPECT_EQ(BuildCharacterSheet(false, 1, "A"), 0);
-  EXPECT_EQ(ImageExists(SheetImage), 0);
 }
 
 TEST_F(SheetBuildTest, PreviewShowsTheFaceAtThirtyThirtyAndMeasuresEvenWithoutText) {

@@ -165,15 +165,6 @@ TEST_F(KilnbatchSheetCaption, ProportionalCaptionsAreAsWideAsTheFaceSetsThem) {
     for (std::size_t i = 1; i < 11; ++i) width += U"Hello World"[i - 1] == k.first && U"Hello World"[i] == k.second ? k.pixels : 0;
   ASSERT_NE(ReadImageFile(7, (folder / "c.png").c_str()), 0u);
   EXPECT_NEAR(ImagePixels(ImageHandle(7))->width, width, 2);
-  for (const auto& [args, exitCode, said] : {
-           std::tuple<std::string, int, std::string>{"--margin 2", 2, "--margin needs --layout proportional"},
-           {"--layout proportional --width 9", 2, "not with --layout proportional"},
-           {"--layout proportional --align left", 2, "--align needs --button"},
-           {"--layout proportional --button 20x40", 1, "the button is 20x40"},
-           {"--layout proportional --metrics " + Quote(folder / "none.fnt"), 1, "none.fnt"},
-           {"--layout sideways", 2, "--layout must be"}}) {
-    ExpectRun("caption --text 'Hello World' --sheet " + sheet + " -o " + out + " " + args, exitCode, said);
-  }
   // A glyph's box outside the sheet, or no glyph for any character, is refused with its reason.
   FontDescriptor bad = ReadDescriptorFile("s.fnt");
   bad.glyphs[33].x = bad.scaleW - 1;  // "A"
@@ -183,13 +174,21 @@ TEST_F(KilnbatchSheetCaption, ProportionalCaptionsAreAsWideAsTheFaceSetsThem) {
     const std::string text = WriteDescriptor(written, DescriptorFormat::Text);
     WriteBytes(folder / name, std::vector<std::uint8_t>(text.begin(), text.end()));
   }
-  for (const auto& [args, said] : {std::pair<std::string, std::string>{"--metrics " + Quote(folder / "bad.fnt"), "reaches outside the sheet"},
-                                   {"--margin 3 --metrics " + Quote(folder / "none.fnt"), "no character of the caption has a glyph"}}) {
-    ExpectRun("caption --layout proportional --text A --sheet " + sheet + " -o " + out + " " + args, 1, said);
-  }
   ASSERT_EQ(Kilnbatch("sheet --size 30 -o " + Quote(folder / "big.png"), folder).exitCode, 0);
-  ExpectRun("caption --layout proportional --text A --metrics " + Quote(folder / "s.fnt") + " --sheet " +
-                Quote(folder / "big.png") + " -o " + out, 1, "describes an image of");
+  const std::string hello = "caption --text 'Hello World' --sheet " + sheet + " -o " + out + " ",
+                    a = "caption --layout proportional --text A -o " + out + " --sheet ";
+  for (const auto& [args, exitCode, said] : {
+           std::tuple<std::string, int, std::string>{hello + "--margin 2", 2, "--margin needs --layout proportional"},
+           {hello + "--layout proportional --width 9", 2, "not with --layout proportional"},
+           {hello + "--layout proportional --align left", 2, "--align needs --button"},
+           {hello + "--layout proportional --button 20x40", 1, "the button is 20x40"},
+           {hello + "--layout proportional --metrics " + Quote(folder / "missing.fnt"), 1, "missing.fnt"},
+           {hello + "--layout sideways", 2, "--layout must be"},
+           {a + sheet + " --metrics " + Quote(folder / "bad.fnt"), 1, "reaches outside the sheet"},
+           {a + sheet + " --margin 3 --metrics " + Quote(folder / "none.fnt"), 1, "no character of the caption has a glyph"},
+           {a + Quote(folder / "big.png") + " --metrics " + Quote(folder / "s.fnt"), 1, "describes an image of"}}) {
+    ExpectRun(args, exitCode, said);
+  }
 }
 
 // A sheet with alpha keeps it in a PNG caption, a cell beyond the sheet clear; a BMP caption is over black.

@@ -210,9 +210,12 @@ TEST_F(KilnbatchSheetCaption, ASheetWithAlphaKeepsItOnlyInAPngCaption) {
   }
 }
 
-TEST_F(KilnbatchSheetCaption, ValuesOutsideTheControlsRangesAreUsageErrorsNamingTheOption) {
-  const std::string out = folder / "x.bmp";
-  const struct { std::string args, named; } cases[] = {
+// A refused run exits 2 for a usage error (a value outside the controls' range, say), else 1, with
+// one line naming the option, the cause or the file, and writes nothing; a preview that cannot be
+// written leaves the sheet as it was.
+TEST_F(KilnbatchSheetCaption, RefusedRunsSayWhyAndWriteNothing) {
+  const std::string sheet = Quote(folder / "s.bmp"), out = folder / "x.bmp";
+  const struct { std::string args, named; } usage[] = {
       {"--size 401", "--size"},   {"--shadow-size 0", "--shadow-size"}, {"--count 11", "--count"},
       {"--offset 21,0", "--offset"}, {"--colour 12345", "--colour"},  {"--frobnicate", "--frobnicate"},
       {"--dpi 0", "--dpi"},       {"--dpi 1", "--size 8 at --dpi 1 is under one pixel"}, {"--format gif", "--format"},
@@ -222,20 +225,8 @@ TEST_F(KilnbatchSheetCaption, ValuesOutsideTheControlsRangesAreUsageErrorsNaming
       {"--chars 66-65", "'66-65'"}, {"--chars 65 --charset ascii", "give one"}, {"--columns 3", "--columns needs --chars"},
       {"--chars 65 --columns 0", "--columns must be"},
   };
-  for (const auto& c : cases) ExpectRun("sheet -o " + Quote(out) + " " + c.args, 2, c.named);
+  for (const auto& c : usage) ExpectRun("sheet -o " + Quote(out) + " " + c.args, 2, c.named);
   EXPECT_EQ(Kilnbatch("sheet", folder).exitCode, 2);
-  EXPECT_FALSE(std::filesystem::exists(out));
-  // A preview that cannot be written leaves the sheet as it was.
-  ASSERT_EQ(Kilnbatch("sheet -o " + Quote(out), folder).exitCode, 0);
-  const auto before = ReadBytes(out);
-  EXPECT_EQ(Kilnbatch("sheet -o " + Quote(out) + " --size 12 --preview /proc/none/p.bmp", folder).exitCode, 1);
-  EXPECT_EQ(ReadBytes(out), before);
-}
-
-// Each failure exits 1 (2 for a usage error) with one line saying what or
-// which file, and writes nothing.
-TEST_F(KilnbatchSheetCaption, CaptionsThatCannotBeMadeFailWithAMessage) {
-  const std::string sheet = Quote(folder / "s.bmp"), out = folder / "c.bmp";
   ASSERT_EQ(Kilnbatch("sheet -o " + sheet + " --size 12", folder).exitCode, 0);
   for (const auto& [args, exitCode, said] :
        {std::tuple<std::string, int, std::string>{"--sheet " + sheet + " --text '   '", 1, "empty"},
@@ -247,6 +238,9 @@ TEST_F(KilnbatchSheetCaption, CaptionsThatCannotBeMadeFailWithAMessage) {
   }
   EXPECT_FALSE(std::filesystem::exists(out));
   ExpectRun("caption --sheet " + sheet + " --text A -o /proc/none/c.bmp", 1, "/proc/none/c.bmp");
+  const auto before = ReadBytes(folder / "s.bmp");
+  EXPECT_EQ(Kilnbatch("sheet -o " + sheet + " --size 14 --preview /proc/none/p.bmp", folder).exitCode, 1);
+  EXPECT_EQ(ReadBytes(folder / "s.bmp"), before);
 }
 
 }  // namespace

@@ -61,8 +61,11 @@ class SheetBuildTest : public ::testing::Test {
 // the cells after "~" left as background.
 TEST_F(SheetBuildTest, EveryCodeIsDrawnInItsCellWithItsShadowBlock) {
   RendererSettings& s = rendererSettings;
-  s.textColour = 0x0040C0FF, s.backgroundColour = 0x00201000, s.shadowColour = 0x00FF8000;
-  s.shadowSize = 12, s.styleBits = FontItalic | FontUnderline;
+  s.textColour = 0x0040C0FF;
+  s.backgroundColour = 0x00201000;
+  s.shadowColour = 0x00FF8000;
+  s.shadowSize = 12;
+  s.styleBits = FontItalic | FontUnderline;
   for (const bool shadowOn : {false, true}) {
     s.shadowOffsetX = shadowOn ? 5 : 0;
     s.shadowOffsetY = shadowOn ? -3 : 0;

@@ -44,7 +44,18 @@ void ReservePixelBytes(std::vector<std::uint8_t>& bytes, std::size_t size) {
   const auto start = (reinterpret_cast<std::uintptr_t>(bytes.data()) + HugePage - 1) & ~(HugePage - 1);
   const auto end = (reinterpret_cast<std::uintptr_t>(bytes.data()) + size) & ~(HugePage - 1);
   // Only advice: where the system has no huge pages the store works as before.
-  if (end > start) ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+  if (end > start) {
+    ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+    return;
+  }
+  // A smaller store is written whole and soon, so its pages are mapped in one
+  // call rather than one fault each (a sheet's 36 took 7% of a caption's
+  // run). A larger one is better met a huge page at a time, its zeros still in
+  // the cache when they are written over.
+  constexpr std::uintptr_t Page = 4096;
+  const auto first = (reinterpret_cast<std::uintptr_t>(bytes.data()) + Page - 1) & ~(Page - 1);
+  const auto last = (reinterpret_cast<std::uintptr_t>(bytes.data()) + size) & ~(Page - 1);
+  if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
 }
 
 namespace {

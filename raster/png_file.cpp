@@ -198,7 +198,9 @@ bool EncodePng(PngIo* io, const PixelStore* store, PngLayout* layout) {
 
 bool TakePixelMemory(PixelStore* out) noexcept {
   try {
-    out->bytes.assign(out->rowBytes * static_cast<std::size_t>(out->height), 0);
+    const std::size_t size = out->rowBytes * static_cast<std::size_t>(out->height);
+    ReservePixelBytes(out->bytes, size);
+    out->bytes.resize(size);
     return true;
   } catch (const std::bad_alloc&) {
     return false;

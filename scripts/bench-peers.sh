@@ -103,7 +103,7 @@ header "The 400-point shadowed sheet (target: A/B at most 0.8 of the baseline)"
 if [[ -n $base ]]; then
   pair "400-point sheet against the baseline" "$kiln $big" "$base $big"
 else
-  pair "400-point sheet against itself (no baseline)" "$kiln $big" "$kiln $big"
+  pair "400-point sheet (no baseline given)" "$kiln $big" "$kiln $big"
 fi
 
 header "A PNG sheet against the same sheet as BMP, --size 40 (target: A/B at most 2)"

@@ -24,13 +24,11 @@ namespace {
 template <typename T>
 using OwnedBy = std::unique_ptr<T, void (*)(T*)>;
 template <typename T>
-using FcPtr = OwnedBy<T>;
-template <typename T>
 using FtPtr = std::unique_ptr<T, FT_Error (*)(T*)>;
-using PatternPtr = FcPtr<FcPattern>;
-using ObjectSetPtr = FcPtr<FcObjectSet>;
-using FontSetPtr = FcPtr<FcFontSet>;
-using ConfigPtr = FcPtr<FcConfig>;
+using PatternPtr = OwnedBy<FcPattern>;
+using ObjectSetPtr = OwnedBy<FcObjectSet>;
+using FontSetPtr = OwnedBy<FcFontSet>;
+using ConfigPtr = OwnedBy<FcConfig>;
 using LibraryPtr = FtPtr<FT_LibraryRec_>;
 using FacePtr = FtPtr<FT_FaceRec_>;
 
@@ -175,13 +173,11 @@ bool BufferArgumentsValid(const std::uint8_t* buffer, int width, int height, int
 // ---------------------------------------------------------------------------
 // Kerning
 
-template <typename T>
-using HbPtr = OwnedBy<T>;
-using HbFacePtr = HbPtr<hb_face_t>;
-using HbFontPtr = HbPtr<hb_font_t>;
-using HbBufferPtr = HbPtr<hb_buffer_t>;
-using HbPlanPtr = HbPtr<hb_shape_plan_t>;
-using HbSetPtr = HbPtr<hb_set_t>;
+using HbFacePtr = OwnedBy<hb_face_t>;
+using HbFontPtr = OwnedBy<hb_font_t>;
+using HbBufferPtr = OwnedBy<hb_buffer_t>;
+using HbPlanPtr = OwnedBy<hb_shape_plan_t>;
+using HbSetPtr = OwnedBy<hb_set_t>;
 
 HbSetPtr MakeSet(const HarfBuzzApi& hb) { return {hb.hb_set_create(), hb.hb_set_destroy}; }
 
@@ -200,7 +196,7 @@ constexpr std::array<hb_feature_t, 6> PairFeatures(bool kern) {
 constexpr std::array<std::array<hb_feature_t, 6>, 2> PairFeatureSets{PairFeatures(false), PairFeatures(true)};
 
 bool HasKernTable(const HarfBuzzApi& hb, hb_face_t* face) {
-  const HbPtr<hb_blob_t> table(hb.hb_face_reference_table(face, KernTag), hb.hb_blob_destroy);
+  const OwnedBy<hb_blob_t> table(hb.hb_face_reference_table(face, KernTag), hb.hb_blob_destroy);
   return hb.hb_blob_get_length(table.get()) > 0;
 }
 

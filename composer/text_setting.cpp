@@ -18,19 +18,14 @@ const PixelStore* SheetPixels() {
   return record ? ImagePixels(record->handle) : nullptr;
 }
 
-std::uint32_t ColourAt(const PixelStore& p, int x, int y) {
-  const std::uint8_t* q = p.Pixel(x, y);
-  return q[0] | (q[1] << 8) | (q[2] << 16);
-}
-
 }  // namespace
 
 std::uint32_t SheetBackground() {
   const PixelStore* p = SheetPixels();
   if (!p || p->bitsPerPixel == 32) return 0;
   std::unordered_map<std::uint32_t, int> seen;
-  for (int x = 0; x < p->width; ++x) ++seen[ColourAt(*p, x, 0)];
-  for (int y = 1; y < p->height; ++y) ++seen[ColourAt(*p, 0, y)];
+  for (int x = 0; x < p->width; ++x) ++seen[ColourKey(p->Pixel(x, 0))];
+  for (int y = 1; y < p->height; ++y) ++seen[ColourKey(p->Pixel(0, y))];
   return std::max_element(seen.begin(), seen.end(), [](const auto& a, const auto& b) {
            return a.second < b.second || (a.second == b.second && a.first > b.first);
          })->first;
@@ -56,7 +51,7 @@ FontDescriptor MeasureSheetMetrics() {
     int x0 = INT_MAX, y0 = INT_MAX, x1 = INT_MIN, y1 = INT_MIN;
     for (int y = cy; y < std::min(cy + pitch, p->height); ++y) {
       for (int x = cx; x < cx + pitch; ++x) {
-        if (alpha ? p->Pixel(x, y)[3] == 0 : ColourAt(*p, x, y) == background) continue;
+        if (alpha ? p->Pixel(x, y)[3] == 0 : ColourKey(p->Pixel(x, y)) == background) continue;
         x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x + 1), y1 = std::max(y1, y + 1);
       }
     }
@@ -149,7 +144,7 @@ int ComposeSetCaption(const CaptionLayout& layout, int width, int height, int dx
         std::uint8_t* d = out.Pixel(g.x + dx + x, g.y + dy + y);
         if (alpha) {
           if (s[3] != 0) CompositeOver(d, s[0], s[1], s[2], s[3]);
-        } else if (ColourAt(*sheet, g.sourceX + x, g.sourceY + y) != background) {
+        } else if (ColourKey(s) != background) {
           std::memcpy(d, s, 3);
         }
       }

@@ -13,6 +13,8 @@
 #include <nlohmann/json.hpp>
 #include <pugixml.hpp>
 
+#include "core/text_codes.h"
+
 namespace {
 
 // Bounds on what a hostile file can make a reader hold, beyond its bytes.
@@ -20,35 +22,6 @@ constexpr std::size_t MaxFieldsPerTag = 64;
 constexpr std::size_t MaxNodes = DescriptorMaxGlyphs + DescriptorMaxKernings + 64;
 // A glyph is an object of 10 values, a kerning one of 3; the rest is small.
 constexpr std::size_t MaxJsonValues = DescriptorMaxGlyphs * 12 + DescriptorMaxKernings * 4 + 256;
-
-
-// The length of the well-formed UTF-8 sequence at `s[i]`, 0 when there is none
-// (overlong forms, surrogates and code points past U+10FFFF included).
-std::size_t Utf8Length(std::string_view s, std::size_t i) {
-  const auto at = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
-  const unsigned lead = at(i);
-  if (lead < 0x80) return 1;
-  std::size_t n = 0;
-  unsigned lo = 0x80, hi = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    n = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    n = 3;
-    if (lead == 0xE0) lo = 0xA0;
-    if (lead == 0xED) hi = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    n = 4;
-    if (lead == 0xF0) lo = 0x90;
-    if (lead == 0xF4) hi = 0x8F;
-  } else {
-    return 0;
-  }
-  if (s.size() - i < n || at(i + 1) < lo || at(i + 1) > hi) return 0;
-  for (std::size_t k = 2; k < n; ++k) {
-    if ((at(i + k) & 0xC0) != 0x80) return 0;
-  }
-  return n;
-}
 
 // Control characters become spaces and stray bytes U+FFFD, so that every form
 // can carry a name (XML has no way to hold most control characters, JSON
@@ -60,7 +33,8 @@ std::string CleanName(std::string_view s, bool quoteToo = false) {
   out.reserve(s.size());
   for (std::size_t i = 0; i < s.size();) {
     const auto c = static_cast<unsigned char>(s[i]);
-    const std::size_t n = Utf8Length(s, i);
+    char32_t code = 0;
+    const std::size_t n = DecodeUtf8Character(s, i, code);
     if (c < 0x20 || (quoteToo && c == '"')) {
       out += ' ';
     } else if (n == 0) {
@@ -350,15 +324,6 @@ class Builder {
 
 using Handler = bool (Builder::*)(const ReadTag&);
 
-Handler HandlerOf(std::string_view name) {
-  if (name == "info") return &Builder::Info;
-  if (name == "common") return &Builder::Common;
-  if (name == "page") return &Builder::Page;
-  if (name == "char") return &Builder::Char;
-  if (name == "kerning") return &Builder::Kerning;
-  return nullptr;  // "chars" and "kernings" only count what follows
-}
-
 // The tags XML and JSON hold once, and those they hold in lists.
 struct Single {
   const char* name;
@@ -372,6 +337,17 @@ struct Listed {
 };
 constexpr Listed Lists[] = {
     {"pages", "page", &Builder::Page}, {"chars", "char", &Builder::Char}, {"kernings", "kerning", &Builder::Kerning}};
+
+// A text line's tag, by the same tables; "chars" and "kernings" only count what follows.
+Handler HandlerOf(std::string_view name) {
+  for (const Single& s : Singles) {
+    if (name == s.name) return s.handler;
+  }
+  for (const Listed& l : Lists) {
+    if (name == l.name) return l.handler;
+  }
+  return nullptr;
+}
 
 bool ReadText(std::string_view bytes, Builder& b) {
   const auto blank = [](char c) { return c == ' ' || c == '\t'; };

@@ -12,9 +12,9 @@ constexpr char32_t HighControls[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
 };
 
-// Decodes one UTF-8 character at `at`; returns its length, 0 when malformed
-// (overlong forms, surrogates and values past U+10FFFF included).
-std::size_t Decode(std::string_view s, std::size_t at, char32_t& out) {
+}  // namespace
+
+std::size_t DecodeUtf8Character(std::string_view s, std::size_t at, char32_t& out) {
   const auto b0 = static_cast<std::uint8_t>(s[at]);
   std::size_t len = b0 < 0x80 ? 1 : (b0 >> 5) == 0x6 ? 2 : (b0 >> 4) == 0xE ? 3 : (b0 >> 3) == 0x1E ? 4 : 0;
   if (len == 0 || at + len > s.size()) return 0;
@@ -30,14 +30,12 @@ std::size_t Decode(std::string_view s, std::size_t at, char32_t& out) {
   return len;
 }
 
-}  // namespace
-
 std::string Utf8ToWindows1252(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());
   for (std::size_t at = 0; at < utf8.size();) {
     char32_t c = 0;
-    const std::size_t len = Decode(utf8, at, c);
+    const std::size_t len = DecodeUtf8Character(utf8, at, c);
     const int byte = len ? Windows1252ByteOf(c) : -1;
     out += byte < 0 ? '?' : static_cast<char>(byte);
     at += len ? len : 1;
@@ -49,7 +47,7 @@ bool DecodeUtf8(std::string_view utf8, std::u32string& out, std::size_t* badAt) 
   out.clear();
   for (std::size_t at = 0; at < utf8.size();) {
     char32_t c = 0;
-    const std::size_t len = Decode(utf8, at, c);
+    const std::size_t len = DecodeUtf8Character(utf8, at, c);
     if (len == 0) {
       if (badAt) *badAt = at;
       return false;

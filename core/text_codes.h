@@ -14,6 +14,9 @@ std::string Utf8ToWindows1252(std::string_view utf8);
 // The code points of a UTF-8 text, into `out`; false at the first malformed
 // sequence, with `*badAt` (when given) its byte offset.
 bool DecodeUtf8(std::string_view utf8, std::u32string& out, std::size_t* badAt = nullptr);
+// The UTF-8 character at `at` into `out`; returns its length, 0 when it is
+// malformed (overlong forms, surrogates and values past U+10FFFF included).
+std::size_t DecodeUtf8Character(std::string_view s, std::size_t at, char32_t& out);
 // The Windows-1252 byte of a code point; -1 when the code page has none.
 int Windows1252ByteOf(char32_t c);
 

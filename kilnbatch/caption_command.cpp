@@ -117,11 +117,8 @@ int RunProportional(const ParsedOptions& opts, const std::string& sheet, const s
   }
   std::optional<std::pair<int, int>> button;
   if (const auto v = opts.Value("--button")) {
-    const std::size_t x = v->find('x');
-    const auto w = ParseInt(v->substr(0, x), 1, ImageMaxSide);
-    const auto h = x == std::string::npos ? std::nullopt : ParseInt(v->substr(x + 1), 1, ImageMaxSide);
-    if (!w || !h) return UsageError("--button must be WxH, each 1 to 32767 pixels");
-    button = {*w, *h};
+    button = ParsePair(*v, 1, ImageMaxSide, 'x');
+    if (!button) return UsageError("--button must be WxH, each 1 to 32767 pixels");
   }
   const std::string align = opts.Value("--align").value_or("center");
   if (align != "left" && align != "center" && align != "right") return UsageError("--align must be left, center or right");

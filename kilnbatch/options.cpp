@@ -85,11 +85,11 @@ std::optional<std::uint32_t> ParseColour(std::string_view text) {
   return red | (green << 8) | (blue << 16);
 }
 
-std::optional<std::pair<int, int>> ParsePair(std::string_view text, int lo, int hi) {
-  const std::size_t comma = text.find(',');
-  if (comma == std::string_view::npos) return std::nullopt;
-  const auto x = ParseInt(text.substr(0, comma), lo, hi);
-  const auto y = ParseInt(text.substr(comma + 1), lo, hi);
+std::optional<std::pair<int, int>> ParsePair(std::string_view text, int lo, int hi, char separator) {
+  const std::size_t at = text.find(separator);
+  if (at == std::string_view::npos) return std::nullopt;
+  const auto x = ParseInt(text.substr(0, at), lo, hi);
+  const auto y = ParseInt(text.substr(at + 1), lo, hi);
   if (!x || !y) return std::nullopt;
   return std::make_pair(*x, *y);
 }

@@ -35,5 +35,5 @@ std::optional<int> OutputFormat(const ParsedOptions& opts, std::string_view path
 std::optional<int> ParseInt(std::string_view text, int lo, int hi);
 // Six hex digits, red first, with or without "#": the colour as 0x00BBGGRR.
 std::optional<std::uint32_t> ParseColour(std::string_view text);
-// "X,Y" with each within [lo, hi].
-std::optional<std::pair<int, int>> ParsePair(std::string_view text, int lo, int hi);
+// "X,Y" (another separator if given) with each within [lo, hi].
+std::optional<std::pair<int, int>> ParsePair(std::string_view text, int lo, int hi, char separator = ',');

@@ -586,8 +586,6 @@ TextSize PlatformFont::TextExtent(std::u32string_view text) const {
 
 bool PlatformFont::HasGlyph(char32_t code) const { return impl_->GlyphIndex(code) != 0; }
 
-bool KerningAvailable() { return LoadHarfBuzz() != nullptr; }
-
 std::vector<KerningPair> PlatformFont::KerningPairs(std::u32string_view characters) const {
   try {
     return impl_->Kerning(characters);

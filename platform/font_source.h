@@ -102,7 +102,9 @@ class PlatformFont {
   // Characters without a glyph of their own are skipped; ligatures are kept
   // from joining a pair; what layout does to a pair without kerning (zero
   // width for combining marks and joiners) does not count. Empty for a face
-  // without kerning, and for every face when KerningAvailable() is false.
+  // without kerning, and for every face when the shaping library
+  // (libharfbuzz.so.0, opened on the first call, never at start-up) or a
+  // function of it is missing.
   // Synthetic bold and italic do not change it.
   std::vector<KerningPair> KerningPairs(std::u32string_view characters) const;
 
@@ -145,12 +147,6 @@ int PointsToPixels(int points, int dpi);
 
 // Scalable font families fontconfig lists, sorted and unique.
 std::vector<std::string> ListFontFamilies();
-
-// Whether kerning can be read: the shaping library (libharfbuzz.so.0) is
-// opened on the first call to this or to KerningPairs, never at start-up, and
-// when it or a function of it is missing every KerningPairs is empty. Tried
-// once; the answer stays the same for the rest of the process.
-bool KerningAvailable();
 
 // Frees the process's FreeType library and fontconfig configuration once no
 // font is open (fonts still open keep them alive). Optional: they are also

@@ -3,10 +3,12 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <unordered_map>
+#include <utility>
 
 namespace {
 
@@ -35,31 +37,31 @@ bool ValidSize(int width, int height) {
   return width >= 1 && width <= ImageMaxSide && height >= 1 && height <= ImageMaxSide;
 }
 
-// A store of the given size, every byte zero; null when memory is short.
 }  // namespace
 
 void ReservePixelBytes(std::vector<std::uint8_t>& bytes, std::size_t size) {
   bytes.reserve(size);
-  constexpr std::uintptr_t HugePage = 2u << 20;
-  const auto start = (reinterpret_cast<std::uintptr_t>(bytes.data()) + HugePage - 1) & ~(HugePage - 1);
-  const auto end = (reinterpret_cast<std::uintptr_t>(bytes.data()) + size) & ~(HugePage - 1);
+  // The whole pages of `unit` bytes inside the store, when there are any.
+  const auto begin = reinterpret_cast<std::uintptr_t>(bytes.data());
+  const auto wholePages = [begin, size](std::uintptr_t unit) {
+    const std::uintptr_t first = (begin + unit - 1) & ~(unit - 1), last = (begin + size) & ~(unit - 1);
+    return std::pair{reinterpret_cast<void*>(first), last > first ? last - first : std::uintptr_t{0}};
+  };
   // Only advice: where the system has no huge pages the store works as before.
-  if (end > start) {
-    ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+  if (const auto [start, length] = wholePages(2u << 20); length > 0) {
+    ::madvise(start, length, MADV_HUGEPAGE);
     return;
   }
   // A smaller store is written whole and soon, so its pages are mapped in one
   // call rather than one fault each (a sheet's 36 took 7% of a caption's
   // run). A larger one is better met a huge page at a time, its zeros still in
   // the cache when they are written over.
-  constexpr std::uintptr_t Page = 4096;
-  const auto first = (reinterpret_cast<std::uintptr_t>(bytes.data()) + Page - 1) & ~(Page - 1);
-  const auto last = (reinterpret_cast<std::uintptr_t>(bytes.data()) + size) & ~(Page - 1);
-  if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE);
+  if (const auto [start, length] = wholePages(4096); length > 0) ::madvise(start, length, MADV_POPULATE_WRITE);
 }
 
 namespace {
 
+// A store of the given size, every byte zero; null when memory is short.
 std::unique_ptr<PixelStore> NewStore(int width, int height, int bits) {
   auto store = std::make_unique<PixelStore>();
   store->width = width;

@@ -44,6 +44,9 @@ struct ImageRecord {
 
 inline constexpr int ImageMaxSide = 32767;
 
+// A stored pixel's colour as 0x00RRGGBB, from its blue, green and red bytes.
+inline std::uint32_t ColourKey(const std::uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16); }
+
 // Reserves `size` bytes for a pixel store's vector and asks the system to
 // back a large one with huge pages: a 48 MB picture then takes two dozen page
 // faults instead of twelve thousand. Throws std::bad_alloc as reserve does.

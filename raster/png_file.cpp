@@ -97,12 +97,10 @@ void ReadPngBytes(png_structp png, png_bytep to, png_size_t count) {
 // Made before libpng is entered, which owns nothing of it.
 struct PngLayout {
   int colourType = PNG_COLOR_TYPE_RGB;
-  std::vector<std::uint32_t> colours;  // a palette's, as BGR keys, sorted
+  std::vector<std::uint32_t> colours;  // a palette's, as colour keys, sorted
   std::vector<png_color> palette;
   std::vector<std::uint8_t> row;       // one converted row, for grey and palette
 };
-
-std::uint32_t KeyOf(const std::uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16); }
 
 PngLayout ChoosePngLayout(const PixelStore& store) {
   PngLayout l;
@@ -114,7 +112,7 @@ PngLayout ChoosePngLayout(const PixelStore& store) {
     const std::uint8_t* p = store.Pixel(0, y);
     for (int x = 0; x < store.width; ++x, p += bytes) {
       grey = grey && p[0] == p[1] && p[1] == p[2];
-      const std::uint32_t key = KeyOf(p);
+      const std::uint32_t key = ColourKey(p);
       if (!fewColours || key == last) continue;
       last = key;
       const auto at = std::lower_bound(l.colours.begin(), l.colours.end(), key);
@@ -153,7 +151,7 @@ const std::uint8_t* LayoutRow(const PixelStore& store, PngLayout& l, int y) {
       std::uint32_t last = ~0u;
       std::uint8_t index = 0;
       for (int x = 0; x < store.width; ++x, p += bytes) {
-        if (const std::uint32_t key = KeyOf(p); key != last) {
+        if (const std::uint32_t key = ColourKey(p); key != last) {
           last = key;
           index = static_cast<std::uint8_t>(std::lower_bound(l.colours.begin(), l.colours.end(), key) - l.colours.begin());
         }

@@ -113,15 +113,23 @@ std::u32string CharactersOf(const std::vector<Placement>& drawn) {
   return characters;
 }
 
+// Cells that hold `reach` (everything any character draws) with `padding` around it.
+SheetLayout LayoutAround(InkBox reach, int padding) {
+  if (reach.x0 >= reach.x1) reach = {0, 0, 0, 0};  // no ink at all
+  // L, U, R and D are signed: ink that starts right of or below the origin
+  // leaves the origin at (4, 0), where readers of the grid expect it.
+  const int ox = std::max(SheetFaceInset, padding - reach.x0), oy = std::max(0, padding - reach.y0);
+  return {std::max(ox + reach.x1 + padding, oy + reach.y1 + padding), ox, oy};
+}
+
 }  // namespace
 
 namespace {
 
-void Describe(const std::vector<Placement>& drawn, const SheetLayout& cells, bool shadowOn, int count,
-              FontDescriptor& out) {
+// `inks[i]` is what `drawn[i]` draws, and `characters` the characters drawn.
+void Describe(const std::vector<Placement>& drawn, const std::vector<InkBox>& inks, const std::u32string& characters,
+              const SheetLayout& cells, const PlatformFont& face, FontDescriptor& out) {
   const RendererSettings& s = rendererSettings;
-  const Layers layers = LayersNow(shadowOn, count);
-  const PlatformFont& face = *layers.face;
   const ImageRecord& sheet = *FindImageRecord(SheetImage);
   out = {};
   out.face = face.FamilyName();
@@ -132,9 +140,10 @@ void Describe(const std::vector<Placement>& drawn, const SheetLayout& cells, boo
   out.base = face.Ascent();
   out.scaleW = sheet.width;
   out.scaleH = sheet.height;
-  for (const Placement& p : drawn) {
+  for (std::size_t i = 0; i < drawn.size(); ++i) {
+    const Placement& p = drawn[i];
     const int ox = p.column * cells.pitch + cells.originX, oy = p.row * cells.pitch + cells.originY;
-    const InkBox ink = LayeredInkOf(layers, p.character);
+    const InkBox& ink = inks[i];
     DescriptorGlyph g{p.character, ox, oy};
     if (ink.x0 < ink.x1 && ink.y0 < ink.y1) {
       g = {p.character, ox + ink.x0, oy + ink.y0, ink.x1 - ink.x0, ink.y1 - ink.y0, ink.x0, ink.y0};
@@ -142,7 +151,7 @@ void Describe(const std::vector<Placement>& drawn, const SheetLayout& cells, boo
     g.xadvance = face.TextWidth(std::u32string_view(&p.character, 1));
     out.glyphs.push_back(g);
   }
-  for (const KerningPair& k : face.KerningPairs(CharactersOf(drawn))) {
+  for (const KerningPair& k : face.KerningPairs(characters)) {
     // No more than a descriptor may hold, so that every reader takes the file.
     if (out.kernings.size() == DescriptorMaxKernings) break;
     out.kernings.push_back({k.first, k.second, k.pixels});
@@ -154,14 +163,10 @@ void Describe(const std::vector<Placement>& drawn, const SheetLayout& cells, boo
 SheetLayout FittedSheetLayout(bool shadowOn, int count, int padding, const std::u32string* characters) {
   const Layers layers = LayersNow(shadowOn, count);
   if (!layers.face || (shadowOn && !layers.shadow)) return {};
-  // L, U, R and D are signed: ink that starts right of or below the origin
-  // leaves the origin at (4, 0), where readers of the grid expect it.
   InkBox reach;
   const std::u32string defaultCharacters = characters ? U"" : CharactersOf(CharactersDrawn({}));
   for (const char32_t c : characters ? *characters : defaultCharacters) reach.Add(LayeredInkOf(layers, c));
-  if (reach.x0 >= reach.x1) reach = {0, 0, 0, 0};  // no ink at all
-  const int ox = std::max(SheetFaceInset, padding - reach.x0), oy = std::max(0, padding - reach.y0);
-  return {std::max(ox + reach.x1 + padding, oy + reach.y1 + padding), ox, oy};
+  return LayoutAround(reach, padding);
 }
 
 int BuildCharacterSheet(bool shadowOn, int count, std::string_view testText, const SheetRequest& request) {
@@ -178,8 +183,17 @@ int BuildCharacterSheet(bool shadowOn, int count, std::string_view testText, con
   if (request.missing) request.missing->clear();
   const std::vector<Placement> drawn = CharactersDrawn(request);
   const std::u32string characters = CharactersOf(drawn);
-  const SheetLayout cells = request.fitPadding ? FittedSheetLayout(shadowOn, count, *request.fitPadding, &characters)
-                                               : SheetLayout{measured};
+  // Each character's ink, measured once for the fitted cells and the descriptor both.
+  std::vector<InkBox> inks;
+  InkBox reach;
+  const PlatformFont* face = nullptr;
+  if (request.fitPadding || request.descriptor) {
+    const Layers layers = LayersNow(shadowOn, count);
+    if (!layers.face || (shadowOn && !layers.shadow)) return 0;
+    face = layers.face;
+    for (const Placement& p : drawn) reach.Add(inks.emplace_back(LayeredInkOf(layers, p.character)));
+  }
+  const SheetLayout cells = request.fitPadding ? LayoutAround(reach, *request.fitPadding) : SheetLayout{measured};
   const bool byCode = request.characters.empty();
   const long long columns = byCode ? SheetColumns : request.columns;
   const long long rows = byCode ? SheetRowsFor(request.lastCode)
@@ -201,6 +215,6 @@ int BuildCharacterSheet(bool shadowOn, int count, std::string_view testText, con
                      p.row * cells.pitch + cells.originY, shadowOn, count);
   }
   EndDraw();
-  if (request.descriptor) Describe(drawn, cells, shadowOn, count, *request.descriptor);
+  if (request.descriptor) Describe(drawn, inks, characters, cells, *face, *request.descriptor);
   return cells.pitch;
 }

@@ -165,10 +165,14 @@ int RunSheet(int argc, char** argv) {
                         : name == "json" ? std::optional(DescriptorFormat::Json) : std::nullopt;
     if (!format) return UsageError("--descriptor must be text, xml or json");
     const std::string path = std::filesystem::path(*out).replace_extension(DescriptorExtension(*format)).string();
-    // Standard output, a FIFO or a device has no folder to put a descriptor beside.
+    // Standard output (wherever it is redirected), an open file's link, a FIFO
+    // or a device has no folder to put a descriptor beside; a folder under
+    // /dev such as /dev/shm is a folder like any other.
     std::error_code error;
     const auto type = std::filesystem::status(*out, error).type();
-    if (path == *out || out->starts_with("/dev/") || out->starts_with("/proc/") ||
+    const bool stream = *out == "/dev/stdout" || *out == "/dev/stderr" || out->starts_with("/dev/fd/") ||
+                        out->starts_with("/proc/");
+    if (path == *out || stream ||
         (type != std::filesystem::file_type::not_found && type != std::filesystem::file_type::regular)) {
       return UsageError("--descriptor needs -o naming an image file to write it beside");
     }

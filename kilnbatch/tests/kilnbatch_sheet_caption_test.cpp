@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -148,7 +149,17 @@ TEST_F(KilnbatchSheetCaption, DescriptorsBesideTheSheetAgreeAndCarryTheKerning) 
                                 [a = first, b = second](const DescriptorKerning& p) { return p.first == a && p.second == b; });
     EXPECT_TRUE(k != forms[0].kernings.end() && k->amount < 0) << int(first) << " " << int(second);
   }
-  EXPECT_EQ(Kilnbatch("sheet --descriptor text -o -", folder).exitCode, 2);
+  for (const char* device : {"-", "/dev/null", "/dev/stdout"}) {
+    EXPECT_EQ(Kilnbatch("sheet --descriptor text -o " + std::string(device), folder).exitCode, 2) << device;
+  }
+  // A folder under /dev (tmpfs) takes its descriptor like any other.
+  char shm[] = "/dev/shm/kiln-XXXXXX";
+  if (::mkdtemp(shm)) {
+    const std::filesystem::path image = std::filesystem::path(shm) / "t.png";
+    EXPECT_EQ(Kilnbatch("sheet --size 8 --descriptor text -o " + Quote(image), folder).exitCode, 0);
+    EXPECT_TRUE(std::filesystem::exists(image.parent_path() / "t.fnt"));
+    std::filesystem::remove_all(shm);
+  }
 }
 
 // Set with its descriptor, "Hello World" is as wide as the face sets it (its

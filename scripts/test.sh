@@ -36,7 +36,7 @@ corpus=$root/build-fuzz/corpus
 png_corpus=$root/build-fuzz/corpus-png
 descriptor_corpus=$root/build-fuzz/corpus-descriptor
 mkdir -p "$corpus" "$png_corpus" "$descriptor_corpus"
-suite=$root/../shared/bmpsuite
+suite=$root/raster/tests/bmpsuite
 if [[ -d "$suite" ]]; then
   cp -n "$suite"/g/*.bmp "$suite"/q/*.bmp "$suite"/b/*.bmp "$corpus"/ 2>/dev/null || true
 fi

@@ -199,12 +199,11 @@ TEST_F(SheetBuildTest, TransparentSheetOverAColourIsTheSheetDrawnOnIt) {
       const PixelStore& opaque = *ImagePixels(ImageHandle(SheetImage));
       const int under[3] = {int(background >> 16), int(background >> 8) & 0xFF, int(background & 0xFF)};
       int worst = 0;
-      for (int y = 0; y < over.height; ++y) {
+      for (int y = 0; y < over.height; ++y)
         for (int x = 0; x < over.width; ++x) {
           const std::uint8_t *p = over.Pixel(x, y), *q = opaque.Pixel(x, y);
           for (int i = 0; i < 3; ++i) worst = std::max(worst, std::abs((p[i] * p[3] + under[i] * (255 - p[3])) / 255 - q[i]));
         }
-      }
       EXPECT_LE(worst, c.drift) << "count " << c.count << " background " << std::hex << background;
     }
   }

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "raster/draw_surface.h"
@@ -17,17 +18,6 @@
 namespace {
 
 struct Extent { int width, height; };
-
-// The width and height of "@" in a font, or in the system font for 0.
-Extent AtSign(FontHandleValue font) {
-  MakeImage(9, 4, 4);
-  BeginDraw(ImageSurface(9));
-  if (font) SetDrawFont(font);
-  const Extent e{MeasureTextWidth("@"), MeasureTextHeight("@")};
-  EndDraw();
-  DropImage(9);
-  return e;
-}
 
 // An image drawn straight with the drawing surface, as the layout rules
 // describe a sheet or a part of one.
@@ -41,6 +31,16 @@ std::vector<std::uint8_t> Drawn(int w, int h, const std::function<void()>& draw)
   auto bytes = ImagePixels(ImageHandle(8))->bytes;
   DropImage(8);
   return bytes;
+}
+
+// The width and height of "@" in a font, or in the system font for 0.
+Extent AtSign(FontHandleValue font) {
+  Extent e{};
+  Drawn(4, 4, [&] {
+    if (font) SetDrawFont(font);
+    e = {MeasureTextWidth("@"), MeasureTextHeight("@")};
+  });
+  return e;
 }
 
 class SheetBuildTest : public ::testing::Test {
@@ -144,67 +144,59 @@ TEST_F(SheetBuildTest, FittedCellsHoldEachGlyphAsDrawnAlone) {
   }
 }
 
-// A descriptor's box is the tight box of everything drawn for its glyph:
-// every covered pixel of the glyph's cell lies inside it, and each of its
-// edges touches one; offsets are taken from the face's origin in the cell.
-TEST_F(SheetBuildTest, DescriptorBoxesHoldEachGlyphsWholeDrawingTightly) {
-  RendererSettings& s = rendererSettings;
-  s.styleBits = FontItalic, s.fontSize = 14, s.shadowSize = 14, s.shadowOffsetX = -2, s.shadowOffsetY = 3;
-  FontDescriptor font;
-  SheetRequest request;
-  request.fitPadding = 1, request.transparent = true, request.descriptor = &font;
-  const int n = BuildCharacterSheet(true, 2, "A", request);
-  ASSERT_GT(n, 0);
-  const PixelStore& sheet = *ImagePixels(ImageHandle(SheetImage));
-  const SheetLayout fit = FittedSheetLayout(true, 2, 1);
-  ASSERT_EQ(font.glyphs.size(), 95u);
-  EXPECT_EQ(font.scaleW, sheet.width);
-  for (const DescriptorGlyph& g : font.glyphs) {
-    const SheetCell cell = SheetCellOf(static_cast<int>(g.id));
-    const int cx = cell.column * n, cy = cell.row * n;
-    int x0 = INT_MAX, y0 = INT_MAX, x1 = INT_MIN, y1 = INT_MIN;
-    for (int y = cy; y < cy + n; ++y)
-      for (int x = cx; x < cx + n; ++x)
-        if (sheet.Pixel(x, y)[3] != 0) x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x + 1), y1 = std::max(y1, y + 1);
-    if (x0 > x1) {
-      EXPECT_EQ(g.width * g.height, 0) << int(g.id);
-      continue;
-    }
-    EXPECT_EQ(std::vector<int>({g.x, g.y, g.x + g.width, g.y + g.height}), std::vector<int>({x0, y0, x1, y1})) << int(g.id);
-    EXPECT_EQ(g.x - g.xoffset, cx + fit.originX) << int(g.id);
-    EXPECT_EQ(g.y - g.yoffset, cy + fit.originY) << int(g.id);
-  }
-}
-
 // A transparent sheet composited over an opaque colour is the opaque sheet
 // drawn on that colour, within the opaque path's rounding: it truncates at
 // every layer, so one layer matches exactly and each further layer may lose
 // up to one more unit. What nothing covers carries the text colour at alpha 0.
-TEST_F(SheetBuildTest, TransparentSheetOverAColourIsTheSheetDrawnOnIt) {
+// In fitted cells a descriptor's box is the tight box of all its glyph's ink,
+// and its offsets are taken from the face's origin in the cell.
+TEST_F(SheetBuildTest, TransparentSheetOverAColourIsTheSheetDrawnOnItAndBoxesItsInk) {
   RendererSettings& s = rendererSettings;
   s.textColour = 0x40C0FF, s.shadowColour = 0xFF8000, s.shadowSize = 12, s.styleBits = FontItalic;
-  s.shadowOffsetX = 1, s.shadowOffsetY = 2;
-  struct Case { bool shadowOn; int count, drift; };
-  for (const Case& c : {Case{false, 1, 0}, {true, 1, 2}, {true, 2, 3}}) {
-    SheetRequest clear;
-    clear.transparent = true;
-    ASSERT_GT(BuildCharacterSheet(c.shadowOn, c.count, "A", clear), 0);
+  s.shadowOffsetX = -2, s.shadowOffsetY = 3;
+  struct Case { bool shadowOn; int count, drift; std::optional<int> fit; };
+  for (const Case& c : {Case{false, 1, 0, {}}, {true, 1, 2, {}}, {true, 2, 3, {}}, {true, 2, 3, 1}}) {
+    FontDescriptor font;
+    SheetRequest opaque, clear;
+    opaque.fitPadding = clear.fitPadding = c.fit;
+    clear.transparent = true, clear.descriptor = &font;
+    const int n = BuildCharacterSheet(c.shadowOn, c.count, "A", clear);
+    ASSERT_GT(n, 0);
     const PixelStore over = *ImagePixels(ImageHandle(SheetImage));
     ASSERT_EQ(over.bitsPerPixel, 32);
     EXPECT_EQ(std::vector<std::uint8_t>(over.Pixel(0, 0), over.Pixel(0, 0) + 4),
               (std::vector<std::uint8_t>{0x40, 0xC0, 0xFF, 0}));
     for (const std::uint32_t background : {0x000000u, 0xFFFFFFu, 0x3060A0u}) {
       s.backgroundColour = background;
-      ASSERT_GT(BuildCharacterSheet(c.shadowOn, c.count, "A"), 0);
-      const PixelStore& opaque = *ImagePixels(ImageHandle(SheetImage));
+      ASSERT_GT(BuildCharacterSheet(c.shadowOn, c.count, "A", opaque), 0);
+      const PixelStore& onColour = *ImagePixels(ImageHandle(SheetImage));
       const int under[3] = {int(background >> 16), int(background >> 8) & 0xFF, int(background & 0xFF)};
       int worst = 0;
       for (int y = 0; y < over.height; ++y)
         for (int x = 0; x < over.width; ++x) {
-          const std::uint8_t *p = over.Pixel(x, y), *q = opaque.Pixel(x, y);
+          const std::uint8_t *p = over.Pixel(x, y), *q = onColour.Pixel(x, y);
           for (int i = 0; i < 3; ++i) worst = std::max(worst, std::abs((p[i] * p[3] + under[i] * (255 - p[3])) / 255 - q[i]));
         }
       EXPECT_LE(worst, c.drift) << "count " << c.count << " background " << std::hex << background;
+    }
+    ASSERT_EQ(font.glyphs.size(), 95u);
+    EXPECT_EQ(font.scaleW, over.width);
+    if (!c.fit) continue;  // unfitted cells may cut a glyph's ink
+    const SheetLayout fit = FittedSheetLayout(c.shadowOn, c.count, *c.fit);
+    for (const DescriptorGlyph& g : font.glyphs) {
+      const SheetCell cell = SheetCellOf(static_cast<int>(g.id));
+      const int cx = cell.column * n, cy = cell.row * n;
+      int x0 = INT_MAX, y0 = INT_MAX, x1 = INT_MIN, y1 = INT_MIN;
+      for (int y = cy; y < cy + n; ++y)
+        for (int x = cx; x < cx + n; ++x)
+          if (over.Pixel(x, y)[3] != 0) x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x + 1), y1 = std::max(y1, y + 1);
+      if (x0 > x1) {
+        EXPECT_EQ(g.width * g.height, 0) << int(g.id);
+        continue;
+      }
+      EXPECT_EQ(std::vector<int>({g.x, g.y, g.x + g.width, g.y + g.height}), std::vector<int>({x0, y0, x1, y1})) << int(g.id);
+      EXPECT_EQ(g.x - g.xoffset, cx + fit.originX) << int(g.id);
+      EXPECT_EQ(g.y - g.yoffset, cy + fit.originY) << int(g.id);
     }
   }
 }

@@ -25,7 +25,6 @@ def wait_for(condition, what, timeout=DEADLINE, interval=0.05):
 
 
 class XServer:
-
     def __init__(self):
         read_end, write_end = os.pipe()
         self.process = subprocess.Popen(

@@ -105,10 +105,10 @@ TEST_F(SheetBuildTest, EveryCodeIsDrawnInItsCellWithItsShadowBlock) {
 // the cells left over are background. Characters given fill their cells in
 // order, `columns` a row; one the face lacks is listed and its cell left blank.
 TEST_F(SheetBuildTest, FittedCellsHoldEachGlyphAsDrawnAlone) {
-  struct Case { int style, size, shadowSize, x, y, count, padding; std::u32string characters, missing; int columns = 10; };
+  struct Case { int style, size, shadowSize, x, y, count, padding; std::u32string characters{}, missing{}; int columns = 10; };
   for (RendererSettings& s = rendererSettings;
-       const Case& c : {Case{FontItalic | FontUnderline, 8, 12, 20, 0, 1, 1, U"", U""}, {FontItalic, 12, 12, -9, -6, 4, 0, U"", U""},
-                        {FontStrikeOut, 10, 30, -5, -3, 2, 3, U"", U""},
+       const Case& c : {Case{FontItalic | FontUnderline, 8, 12, 20, 0, 1, 1}, {FontItalic, 12, 12, -9, -6, 4, 0},
+                        {FontStrikeOut, 10, 30, -5, -3, 2, 3},
                         {0, 8, 8, -3, 0, 2, 1, U"A\u00E9\u65E5\u20AC\u042F", U"\u65E5", 2}}) {
     s.styleBits = c.style, s.fontSize = c.size, s.shadowSize = c.shadowSize, s.shadowOffsetX = c.x, s.shadowOffsetY = c.y;
     s.shadowColour = 0xFF8000, s.backgroundColour = 0x201000;

@@ -3,7 +3,6 @@ polls for what it expects (a window, a file, a text, an exit) up to a deadline."
 
 import json
 import os
-import re
 import shutil
 import subprocess
 import tempfile
@@ -17,7 +16,6 @@ DEADLINE = float(os.environ.get("KILN_E2E_DEADLINE", "120"))
 
 
 def wait_for(condition, what, timeout=DEADLINE, interval=0.05):
-    """Polls `condition` until it returns something true; fails after `timeout`."""
     end = time.monotonic() + timeout
     while not (value := condition()):
         if time.monotonic() > end:
@@ -27,8 +25,6 @@ def wait_for(condition, what, timeout=DEADLINE, interval=0.05):
 
 
 class XServer:
-    """An Xvfb server on a display it picks itself."""
-
     def __init__(self):
         read_end, write_end = os.pipe()
         self.process = subprocess.Popen(
@@ -45,7 +41,6 @@ class XServer:
         self.process.wait(timeout=DEADLINE)
 
     def mapped_window(self, title):
-        """A viewable window titled `title`, or None."""
         def walk(window):
             try:
                 if window.get_wm_name() == title and window.get_attributes().map_state == X.IsViewable:
@@ -77,12 +72,6 @@ class XServer:
                                              data=(32, [c.intern_atom("WM_DELETE_WINDOW"), X.CurrentTime, 0, 0, 0]))
         window.send_event(event, event_mask=X.NoEventMask)
         c.flush()
-
-    def wm_class(self, window):
-        """The window's WM_CLASS as xprop reads it: (instance, class)."""
-        out = subprocess.run(["xprop", "-id", str(window.id), "WM_CLASS"], env=dict(os.environ, DISPLAY=self.name),
-                             check=True, capture_output=True, text=True, timeout=DEADLINE).stdout
-        return tuple(re.findall(r'"([^"]*)"', out))
 
     def xdotool(self, *args):
         subprocess.run(["xdotool"] + [str(a) for a in args], env=dict(os.environ, DISPLAY=self.name),
@@ -159,7 +148,6 @@ class Session(unittest.TestCase):
         return app
 
     def kilnbatch(self, command, output, *options):
-        """Runs `kilnbatch command -o output options` into the folder; returns the output's path."""
         subprocess.run([os.environ["KILNBATCH"], command, "-o", self.path(output), *options],
                        check=True, stdout=subprocess.DEVNULL)
         return self.path(output)
@@ -170,6 +158,12 @@ class Session(unittest.TestCase):
 
     def wait_text(self, number, text):
         wait_for(lambda: self.state_of(number) == text, "control %d to show %r" % (number, text))
+
+    def type_into(self, window, x, y, text, number):
+        self.server.click(window, x, y)
+        self.server.key("ctrl+a")
+        self.server.type(text)
+        self.wait_text(number, text)
 
     def wait_dialog_start(self, title, start):
         """Waits for the dialog `title` to open from a starting text that `start` accepts."""

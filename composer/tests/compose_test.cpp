@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <utility>
 #include <vector>
@@ -10,10 +11,7 @@
 
 namespace {
 
-struct Rgb {
-  int r, g, b;
-  bool operator==(const Rgb&) const = default;
-};
+using Rgb = std::array<int, 3>;  // red, green, blue
 
 // Every sheet pixel says where it is; red is never 0, so black means "from
 // outside the sheet".
@@ -23,13 +21,8 @@ void MakeSheet(int width, int height) {
   MakeImage(SheetImageNumber, width, height);
   PixelStore* s = ImagePixels(ImageHandle(SheetImageNumber));
   for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) {
-      const Rgb c = Where(x, y);
-      std::uint8_t* p = s->Pixel(x, y);
-      p[0] = static_cast<std::uint8_t>(c.b);
-      p[1] = static_cast<std::uint8_t>(c.g);
-      p[2] = static_cast<std::uint8_t>(c.r);
-    }
+    for (int x = 0; x < width; ++x)
+      for (int i = 0; i < 3; ++i) s->Pixel(x, y)[i] = static_cast<std::uint8_t>(Where(x, y)[2 - i]);  // blue first
 }
 
 Rgb ButtonAt(int x, int y) {
@@ -49,12 +42,7 @@ class ComposeTest : public ::testing::Test {
 // rectangle as wide as the pitch reaches into the next cell; the width's
 // remainder past 10 cells is ignored.
 TEST_F(ComposeTest, EachCharacterIsCutFromItsCell) {
-  struct Case {
-    int sheet;
-    std::string caption;
-    int w, h;
-    std::vector<std::pair<int, int>> origins;
-  };
+  struct Case { int sheet; std::string caption; int w, h; std::vector<std::pair<int, int>> origins; };
   for (const Case& c : {Case{200, "AB", 16, 16, {{64, 60}, {84, 60}}},
                         Case{200, "  A B  ", 16, 16, {{64, 60}, {4, 0}, {84, 60}}},
                         Case{200, "\tA\t", 10, 10, {{-56, -40}, {64, 60}, {-56, -40}}},
@@ -93,11 +81,9 @@ TEST_F(ComposeTest, WithoutASheetEveryCellIsBlackAndSizesFollowTheSheet) {
   ASSERT_EQ(ComposeButtonImage(5, 5, "AB"), 1);
   for (int x = 0; x < 10; ++x) EXPECT_EQ(ButtonAt(x, 2), (Rgb{0, 0, 0}));
   MakeSheet(200, 10);
-  EXPECT_EQ(DefaultCellSize(), 16);
-  EXPECT_EQ(MaxCellSize(), 40);
+  EXPECT_EQ(std::pair(DefaultCellSize(), MaxCellSize()), std::pair(16, 40));
   MakeSheet(480, 10);
-  EXPECT_EQ(DefaultCellSize(), 44);
-  EXPECT_EQ(MaxCellSize(), 48);
+  EXPECT_EQ(std::pair(DefaultCellSize(), MaxCellSize()), std::pair(44, 48));
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <tuple>
+
 #include "composer/compose.h"
 #include "raster/image.h"
 
@@ -41,10 +44,7 @@ TEST_F(TextSettingTest, ThePenMovesByAdvanceKerningAndSpacing) {
     const CaptionLayout layout = LayOutCaption(Metrics(), c.text, c.setting);
     std::vector<std::pair<int, int>> at;
     for (const PlacedGlyph& g : layout.glyphs) at.emplace_back(g.x, g.y);
-    EXPECT_EQ(at, c.at);
-    EXPECT_EQ(layout.width, c.width);
-    EXPECT_EQ(layout.height, c.height);
-    EXPECT_EQ(layout.missing, c.missing);
+    EXPECT_EQ(std::tuple(at, layout.width, layout.height, layout.missing), std::tuple(c.at, c.width, c.height, c.missing));
   }
 }
 
@@ -54,14 +54,11 @@ TEST_F(TextSettingTest, OverlappingGlyphsKeepEachOthersInk) {
   for (const int bits : {24, 32}) {
     MakeImageWithDepth(SheetImageNumber, 10, 10, bits == 32 ? 32 | ImageClearAlpha : 24);
     PixelStore& sheet = *ImagePixels(ImageHandle(SheetImageNumber));
-    // Background 0x102030 (opaque) or clear; "A" has ink in its right column, "V" in its left.
+    // Background 0x102030 (opaque) or clear; "A" has ink in its right column, "V" in its left:
+    // 0x3264C8, at alpha 128 on a transparent sheet.
     for (int y = 0; y < 10; ++y)
-      for (int x = 0; x < 10; ++x) {
-        std::uint8_t* p = sheet.Pixel(x, y);
-        const bool ink = (x == 3 || x == 4) && y < 3;
-        p[0] = ink ? 200 : 0x30, p[1] = ink ? 100 : 0x20, p[2] = ink ? 50 : 0x10;
-        if (bits == 32) p[3] = ink ? 128 : 0;
-      }
+      for (int x = 0; x < 10; ++x)
+        std::memcpy(sheet.Pixel(x, y), (x == 3 || x == 4) && y < 3 ? "\xC8\x64\x32\x80" : "\x30\x20\x10\x00", bits / 8);
     CaptionLayout layout;
     layout.glyphs = {{U'A', 0, 0, 4, 3, 0, 0}, {U'V', 4, 0, 3, 3, 3, 0}};  // V's ink lands on A's
     ASSERT_EQ(ComposeSetCaption(layout, 8, 4, 0, 0), 1);
@@ -84,9 +81,7 @@ TEST_F(TextSettingTest, MetricsMeasuredFromASheetAreItsInkBoxes) {
   for (int y = 25; y < 31; ++y)
     for (int x = 126; x < 129; ++x) sheet.Pixel(x, y)[1] = 255;  // in the cell of "0" (48: column 6, row 1)
   const FontDescriptor m = MeasureSheetMetrics();
-  ASSERT_EQ(m.glyphs.size(), 2u);
-  EXPECT_EQ(m.glyphs[0], (DescriptorGlyph{U' ', 0, 0, 0, 0, 0, 0, 5}));
-  EXPECT_EQ(m.glyphs[1], (DescriptorGlyph{U'0', 126, 25, 3, 6, 0, 5, 4}));
+  EXPECT_EQ(m.glyphs, (std::vector<DescriptorGlyph>{{U' ', 0, 0, 0, 0, 0, 0, 5}, {U'0', 126, 25, 3, 6, 0, 5, 4}}));
   EXPECT_EQ(m.lineHeight, 11);
 }
 

@@ -300,30 +300,37 @@ class FolderLocks {
   FolderLocks() = default;
   FolderLocks(const FolderLocks&) = delete;
   FolderLocks& operator=(const FolderLocks&) = delete;
-  ~FolderLocks() {
+  ~FolderLocks() { Release(); }
+  void Release() {
     for (const Folder& folder : folders_) ::close(folder.fd);
+    folders_.clear();
   }
   // False with `*why` when a folder could not be locked within `wait`; `*which` is a file in it.
   bool Take(const std::vector<SetFile>& set, std::chrono::milliseconds wait, std::size_t* which, std::string* why) {
+    std::vector<std::string> opened;  // one descriptor a folder, however many pages it holds
     for (std::size_t i = 0; i < set.size(); ++i) {
-      if (!set[i].Renamed()) continue;
-      const int fd = ::open(DirectoryOf(set[i].target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      const std::string path = DirectoryOf(set[i].target);
+      if (!set[i].Renamed() || std::find(opened.begin(), opened.end(), path) != opened.end()) continue;
+      opened.push_back(path);
+      const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
       struct stat st {};
       if (fd < 0 && errno == EACCES) continue;  // a folder the user may not read: committed unlocked
       if (fd < 0 || ::fstat(fd, &st) != 0) return *which = i, Fail(why, Reason(errno));
-      folders_.push_back({st.st_dev, st.st_ino, i, fd});
+      const bool known = std::any_of(folders_.begin(), folders_.end(),
+                                     [&](const Folder& f) { return f.dev == st.st_dev && f.ino == st.st_ino; });
+      if (known) ::close(fd);
+      else folders_.push_back({st.st_dev, st.st_ino, i, fd});
     }
     std::sort(folders_.begin(), folders_.end(), [](const Folder& a, const Folder& b) {
       return a.dev != b.dev ? a.dev < b.dev : a.ino < b.ino;
     });
     const auto deadline = std::chrono::steady_clock::now() + wait;
-    for (std::size_t k = 0; k < folders_.size(); ++k) {
-      if (k > 0 && folders_[k].dev == folders_[k - 1].dev && folders_[k].ino == folders_[k - 1].ino) continue;
+    for (const Folder& folder : folders_) {
       // Polled: a lock without a time limit could leave the program waiting for ever on a stuck run.
-      for (long pause = 1; ::flock(folders_[k].fd, LOCK_EX | LOCK_NB) != 0; pause = std::min(pause * 2, 50L)) {
+      for (long pause = 1; ::flock(folder.fd, LOCK_EX | LOCK_NB) != 0; pause = std::min(pause * 2, 10L)) {
         if (errno != EWOULDBLOCK && errno != EINTR) break;  // a file system without locks: committed unlocked
         if (std::chrono::steady_clock::now() >= deadline) {
-          *which = folders_[k].file;
+          *which = folder.file;
           char seconds[32];
           std::snprintf(seconds, sizeof seconds, "%g", static_cast<double>(wait.count()) / 1000);
           return Fail(why, std::string("Another run is writing this folder; gave up after ") + seconds + " s");
@@ -379,7 +386,7 @@ bool CheckAndKeepOld(SetFile& f, UndoRecord& r, bool keepOld, std::string* why) 
 // Gives the staged file its name. No POSIX call renames several files at once: a machine crash
 // between two renames leaves some files of a set new and the others old, each whole, with the old
 // version of each new one still beside it under a ".kiln-" name.
-bool Replace(SetFile& f, UndoRecord& r, std::string* why) {
+bool Replace(SetFile& f, UndoRecord& r, bool together, std::string* why) {
   const SignalsHeld held;
   for (int attempt = 0; f.moveAside && r.step != Kept && attempt < 100; ++attempt) {
     NewNameBeside(f.backup);
@@ -388,7 +395,7 @@ bool Replace(SetFile& f, UndoRecord& r, std::string* why) {
   }
   if (f.moveAside && r.step != Kept) return Fail(why, Reason(EEXIST));
   if (::rename(f.temp.c_str(), f.target.c_str()) != 0) return Fail(why, Reason(errno));
-  r.step = Replaced;
+  r.step = together ? Replaced : Untouched;  // one file alone is done with its rename
   return true;
 }
 
@@ -427,13 +434,18 @@ class SetRecords {
   SetRecords(const SetRecords&) = delete;
   SetRecords& operator=(const SetRecords&) = delete;
   UndoRecord& operator[](std::size_t i) { return records_[i]; }
-  // The whole set is new: the old files' second names go, and there is nothing left to undo.
-  void Commit() {
+  // The whole set is new, with nothing left to undo: the lock goes, and the old files' second
+  // names once the renames are on the disk.
+  void Commit(FolderLocks& locks, const std::vector<SetFile>& set) {
     const SignalsHeld held;
+    std::vector<const char*> backups;
     for (UndoRecord& r : records_) {
-      if (r.step == Replaced && r.hadOld) ::unlink(r.backup);
+      if (r.step == Replaced && r.hadOld) backups.push_back(r.backup);
       r.step = Untouched;
     }
+    locks.Release();
+    SyncFolders(set);
+    for (const char* backup : backups) ::unlink(backup);
   }
 
  private:
@@ -496,10 +508,9 @@ bool ReplaceFilesWaiting(const std::vector<FileToReplace>& files, std::chrono::m
   }
   if (together) SyncFolders(set);  // the old files' second names outlast a crash
   for (std::size_t i = 0; i < files.size(); ++i) {
-    if (set[i].Renamed() && !Replace(set[i], records[i], why)) return fail(i);
+    if (set[i].Renamed() && !Replace(set[i], records[i], together, why)) return fail(i);
   }
-  SyncFolders(set);
-  records.Commit();
+  records.Commit(locks, set);
   return true;
 }
 

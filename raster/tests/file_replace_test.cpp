@@ -14,10 +14,8 @@
 #include "raster/file_replace.h"
 #include "raster/tests/test_files.h"
 
-namespace {
-int renamesToFault = 0;  // counts down every rename; the one reaching 0 fails with renameError or raises renameSignal
-int renameError = 0, renameSignal = 0;
-}  // namespace
+// Counts down every rename; the one reaching 0 fails with renameError or raises renameSignal.
+static int renamesToFault = 0, renameError = 0, renameSignal = 0;
 
 // Every rename of this program comes here, so a test can make one of a set fail as an I/O error or
 // a full disk would, or interrupt it, at a chosen point of the commit.
@@ -38,6 +36,11 @@ FileWriter Writes(std::string text) {
 std::string TextOf(const std::string& path) {
   const auto bytes = ReadBytes(path);
   return {bytes.begin(), bytes.end()};
+}
+
+int StatusOf(pid_t child) {
+  int status = 0;
+  return ::waitpid(child, &status, 0), status;
 }
 
 std::set<std::string> Names(const TempFolder& folder) {
@@ -93,18 +96,26 @@ TEST(FileReplaceTest, AFifoHearsNothingOfASetThatFails) {
   ::close(reader);
 }
 
-// A rename failing, or a signal coming, after part of a set is replaced: every old file is put back
-// byte for byte, the new one is removed again and nothing is left beside them.
+// A rename failing, or a signal coming, after part of a set is replaced, or another user's file in a
+// sticky folder such as /tmp: every old file is kept or put back byte for byte, the new one removed
+// again and nothing left beside them.
 TEST(FileReplaceTest, ASetStoppedBetweenRenamesIsPutBackAsItWas) {
-  const struct { int rename, error, signal; } cases[] = {{2, EIO, 0}, {3, ENOSPC, 0}, {2, 0, SIGTERM}, {3, 0, SIGINT}};
+  const struct { int rename, error, signal; bool sticky = false; } cases[] = {
+      {2, EIO, 0}, {3, ENOSPC, 0}, {2, 0, SIGTERM}, {3, 0, SIGINT}, {2, 0, 0, true}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.rename * 100 + c.error + c.signal);
     TempFolder folder;
     const std::string old(5000, 'p');
     WriteBytes(folder / "x.png", {old.begin(), old.end()});
     WriteBytes(folder / "x.fnt", {'f'});
+    if (c.sticky) {  // x.fnt is root's, open to all; x.png and the run are another user's
+      if (::geteuid() != 0) continue;
+      ::chmod(folder.path.c_str(), 01777), ::chmod((folder / "x.fnt").c_str(), 0666);
+      ASSERT_EQ(::chown((folder / "x.png").c_str(), 65534, 65534), 0);
+    }
     const pid_t child = ::fork();
     if (child == 0) {
+      if (c.sticky && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(2);
       RemovePartialWriteOnSignals();
       renamesToFault = c.rename, renameError = c.error, renameSignal = c.signal;
       std::size_t failed = 0;
@@ -112,8 +123,7 @@ TEST(FileReplaceTest, ASetStoppedBetweenRenamesIsPutBackAsItWas) {
                                          {folder / "x.json", Writes("{}")}}, &failed, nullptr);
       ::_exit(!written && failed + 1 == static_cast<std::size_t>(c.rename) ? 0 : 1);
     }
-    int status = 0;
-    ::waitpid(child, &status, 0);
+    const int status = StatusOf(child);
     EXPECT_TRUE(c.signal ? WIFSIGNALED(status) && WTERMSIG(status) == c.signal : WIFEXITED(status) && !WEXITSTATUS(status));
     EXPECT_EQ(TextOf(folder / "x.png"), old);
     EXPECT_EQ(TextOf(folder / "x.fnt"), "f");
@@ -129,23 +139,16 @@ TEST(FileReplaceTest, RunsWritingOneSetAtOnceLeaveOneRunsSet) {
     ASSERT_EQ(::pipe(gate), 0);
     std::vector<pid_t> runs;
     for (int run = 0; run < 20; ++run) {
-      if (const pid_t child = ::fork(); child == 0) {
-        char go;
-        ::close(gate[1]);
-        (void)!::read(gate[0], &go, 1);  // all start together, when the gate closes
-        const std::string tag = std::to_string(run);
-        ::_exit(ReplaceFiles({{folder / "x.png", Writes(tag)}, {folder / "x.fnt", Writes(tag)},
-                              {folder / "x.json", Writes(tag)}}, nullptr, nullptr) ? 0 : 1);
-      } else {
-        runs.push_back(child);
-      }
+      if (runs.emplace_back(::fork()) != 0) continue;
+      char go;
+      ::close(gate[1]);
+      (void)!::read(gate[0], &go, 1);  // all start together, when the gate closes
+      const std::string tag = std::to_string(run);
+      ::_exit(ReplaceFiles({{folder / "x.png", Writes(tag)}, {folder / "x.fnt", Writes(tag)},
+                            {folder / "x.json", Writes(tag)}}, nullptr, nullptr) ? 0 : 1);
     }
     ::close(gate[0]), ::close(gate[1]);
-    for (const pid_t run : runs) {
-      int status = 0;
-      ::waitpid(run, &status, 0);
-      EXPECT_TRUE(WIFEXITED(status) && !WEXITSTATUS(status));
-    }
+    for (const pid_t run : runs) EXPECT_EQ(StatusOf(run), 0);
     EXPECT_EQ(TextOf(folder / "x.fnt"), TextOf(folder / "x.png"));
     EXPECT_EQ(TextOf(folder / "x.json"), TextOf(folder / "x.png"));
     EXPECT_EQ(Names(folder), (std::set<std::string>{"x.fnt", "x.json", "x.png"}));

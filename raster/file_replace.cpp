@@ -488,7 +488,7 @@ bool ReplaceFilesWaiting(const std::vector<FileToReplace>& files, std::chrono::m
   if (const auto [first, second] = SameFile(set); second > 0) {
     return Fail(why, "The same file as " + files[first].path), fail(second);
   }
-  FolderLocks locks;          // released after the records have put back whatever a failure left
+  FolderLocks locks;  // released after the records have put back whatever a failure left
   SetRecords records(set);
   std::size_t renamed = 0;
   for (std::size_t i = 0; i < files.size(); ++i) {

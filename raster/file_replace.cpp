@@ -1,11 +1,14 @@
 #include <fcntl.h>
 #include <limits.h>
+#include <pthread.h>
 #include <signal.h>
+#include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
-#include <array>
+#include <algorithm>
 #include <atomic>
 #include <cassert>
 #include <cerrno>
@@ -15,6 +18,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "raster/file_replace.h"
 
@@ -42,6 +47,7 @@ std::string Reason(int error) {
     case ELOOP: return "Too many levels of links (a link loop)";
     case ENAMETOOLONG: return "File name too long";
     case EBADF: return "Not open for writing";
+    case EBUSY: return "Is a mount point";
     default: return std::strerror(error);
   }
 }
@@ -101,63 +107,6 @@ class FileDescriptor {
   int fd_;
 };
 
-// The temporary files being written, for a signal handler to remove: fixed
-// buffers, each flagged only while its file exists and is ours.
-char partialPaths[MaxFilesReplacedTogether][PATH_MAX + 16];
-volatile std::sig_atomic_t partialExists[MaxFilesReplacedTogether] = {};
-
-void ForgetPartial(int slot) {
-  partialExists[slot] = 0;
-  std::atomic_signal_fence(std::memory_order_seq_cst);
-}
-
-// Lets a test stop the process at the worst moment, without timing.
-void RaiseTestSignal() {
-  if (const char* signal = std::getenv("KILN_TEST_SIGNAL_ON_TEMP")) ::raise(std::atoi(signal));
-}
-
-// A new, empty file beside `target` under a short name of its own, so any
-// name the file system accepts can be replaced; its name goes to the slot.
-int CreateTempBeside(const std::string& target, int slot) {
-  char* const partialPath = partialPaths[slot];
-  const std::string dir = DirectoryOf(target) + "/.kiln-";
-  if (dir.size() + 7 > sizeof partialPaths[slot]) {
-    errno = ENAMETOOLONG;
-    return -1;
-  }
-  static std::atomic<unsigned> counter{0};
-  static constexpr char Digits[] = "abcdefghijklmnopqrstuvwxyz012345";
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    timespec now {};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    unsigned long long mix = static_cast<unsigned long long>(now.tv_nsec) ^
-                             (static_cast<unsigned long long>(::getpid()) << 20) ^ (counter++ * 0x9E3779B97F4A7C15ull);
-    char name[7] = {};
-    for (int i = 0; i < 6; ++i, mix >>= 5) name[i] = Digits[mix & 31];
-    char candidate[sizeof partialPaths[slot]];
-    std::snprintf(candidate, sizeof candidate, "%s%s", dir.c_str(), name);
-    // 0666 lets the umask decide, as for any new file.
-    const int fd = ::open(candidate, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno == EEXIST) continue;
-    if (fd >= 0) {
-      std::memcpy(partialPath, candidate, sizeof candidate);
-      std::atomic_signal_fence(std::memory_order_seq_cst);
-      partialExists[slot] = 1;
-    }
-    return fd;
-  }
-  errno = EEXIST;
-  return -1;
-}
-
-// Writes through a FIFO, a device or a descriptor we hold: there is no file
-// to replace, and truncating one could destroy what another process keeps.
-bool WriteThrough(int fd, const FileWriter& writeBody, std::string* why) {
-  const int mode = ::fcntl(fd, F_GETFL);
-  if (mode < 0 || (mode & O_ACCMODE) == O_RDONLY) return Fail(why, Reason(EBADF));
-  return writeBody(fd) || Fail(why, Reason(errno));
-}
-
 // Refuses what the user could not open for writing: a file without any write
 // bit (even root), or one the real user has no right to write.
 bool MayReplace(const std::string& path, const struct stat& old, std::string* why) {
@@ -165,6 +114,343 @@ bool MayReplace(const std::string& path, const struct stat& old, std::string* wh
   if (::access(path.c_str(), W_OK) != 0) return Fail(why, Reason(errno));
   return true;
 }
+
+// Lets a test stop the process at the worst moment, without timing.
+void RaiseTestSignal() {
+  if (const char* signal = std::getenv("KILN_TEST_SIGNAL_ON_TEMP")) ::raise(std::atoi(signal));
+}
+
+constexpr int HandledSignals[] = {SIGINT, SIGTERM, SIGXFSZ};
+
+// Holds back the signals whose handler undoes a set, so that a step on the disk and its record
+// below are one step as the handler sees them.
+class SignalsHeld {
+ public:
+  SignalsHeld() {
+    sigset_t held;
+    ::sigemptyset(&held);
+    for (const int s : HandledSignals) ::sigaddset(&held, s);
+    ::pthread_sigmask(SIG_BLOCK, &held, &old_);
+  }
+  ~SignalsHeld() {
+    const int error = errno;
+    ::pthread_sigmask(SIG_SETMASK, &old_, nullptr);
+    errno = error;
+  }
+  SignalsHeld(const SignalsHeld&) = delete;
+  SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+ private:
+  sigset_t old_;
+};
+
+// How far one file of the set in progress has gone, for a signal handler to undo. Kept: the old
+// file has a second name beside it. Replaced: the new file has its name; the old one, if any,
+// keeps the second name until the whole set is done.
+enum Step : std::sig_atomic_t { Untouched, Staged, Kept, Replaced };
+struct UndoRecord {
+  const char* temp = nullptr;
+  const char* backup = nullptr;
+  const char* target = nullptr;
+  volatile std::sig_atomic_t step = Untouched;
+  volatile std::sig_atomic_t hadOld = 0;
+};
+// The set in progress (one at a time), published only while its names stay where they are.
+std::atomic<UndoRecord*> undoRecords{nullptr};
+std::atomic<std::size_t> undoCount{0};
+static_assert(std::atomic<UndoRecord*>::is_always_lock_free && std::atomic<std::size_t>::is_always_lock_free);
+
+// Undoes what one file's commit has done. Async-signal-safe, for the handler and a failed commit
+// alike; an old file that cannot be put back stays under its second name rather than be lost.
+void PutBack(UndoRecord& r) {
+  const std::sig_atomic_t step = r.step;
+  r.step = Untouched;
+  if (step == Staged || step == Kept) ::unlink(r.temp);
+  if (step == Replaced && !r.hadOld) {
+    ::unlink(r.target);
+  } else if ((step == Kept || step == Replaced) && ::rename(r.backup, r.target) == 0) {
+    ::unlink(r.backup);  // still there when both were names of one file: that rename does nothing
+  }
+}
+
+// One file of a set, from its examination to its commit.
+struct SetFile {
+  int heldFd = -1;       // a descriptor this process holds, written through at its offset
+  bool special = false;  // a FIFO or a device, written through
+  bool exists = false;
+  bool moveAside = false;  // no hard link possible: the old file is renamed aside just before
+  struct stat old {};
+  std::string target;        // links followed
+  std::string temp, backup;  // beside the target, their length fixed once the handler may read them
+  bool Renamed() const { return heldFd < 0 && !special; }
+};
+
+// Where nothing exists yet, a target is told from another by its folder's real path and its name.
+std::string RealPathOfNew(const std::string& target) {
+  char folder[PATH_MAX];
+  const std::size_t slash = target.find_last_of('/');
+  if (!::realpath(DirectoryOf(target).c_str(), folder)) return target;
+  return std::string(folder) + "/" + target.substr(slash == std::string::npos ? 0 : slash + 1);
+}
+
+// What a target is, found before anything is written: a descriptor already open, a FIFO or a device,
+// or a file to replace, new or old (through its links) and one the user may write.
+bool Examine(const std::string& path, SetFile& f, std::string* why) {
+  if ((f.heldFd = InheritedDescriptor(path)) >= 0) {
+    const int mode = ::fcntl(f.heldFd, F_GETFL);
+    const bool writable = mode >= 0 && (mode & O_ACCMODE) != O_RDONLY && ::fstat(f.heldFd, &f.old) == 0;
+    return writable || Fail(why, Reason(EBADF));
+  }
+  f.exists = ::stat(path.c_str(), &f.old) == 0;
+  if (!f.exists && errno != ENOENT) return Fail(why, Reason(errno));
+  if (f.exists && S_ISDIR(f.old.st_mode)) return Fail(why, Reason(EISDIR));
+  if ((f.special = f.exists && !S_ISREG(f.old.st_mode))) {
+    return ::access(path.c_str(), W_OK) == 0 || Fail(why, Reason(errno));
+  }
+  if (f.exists && !MayReplace(path, f.old, why)) return false;
+  f.target = ResolveLinks(path);
+  f.temp = f.backup = DirectoryOf(f.target) + "/.kiln-XXXXXX";
+  return true;
+}
+
+// The first of two targets that are one file (the same device and inode, or where nothing exists
+// yet the same real path), with the second; {0, 0} when there are none.
+std::pair<std::size_t, std::size_t> SameFile(const std::vector<SetFile>& set) {
+  std::vector<std::string> newPaths(set.size());
+  for (std::size_t i = 0; i < set.size(); ++i) {
+    if (!set[i].exists && set[i].heldFd < 0) newPaths[i] = RealPathOfNew(set[i].target);
+  }
+  for (std::size_t j = 1; j < set.size(); ++j) {
+    for (std::size_t i = 0; i < j; ++i) {
+      const bool same = newPaths[i].empty() ? newPaths[j].empty() && set[i].old.st_dev == set[j].old.st_dev &&
+                                                  set[i].old.st_ino == set[j].old.st_ino
+                                            : newPaths[i] == newPaths[j];
+      if (same) return {i, j};
+    }
+  }
+  return {0, 0};
+}
+
+// A short name of its own beside the target (".kiln-" and six letters), so any name the file system
+// accepts can be replaced: overwrites the last six characters of `name` in place.
+void NewNameBeside(std::string& name) {
+  static std::atomic<unsigned> counter{0};
+  static constexpr char Digits[] = "abcdefghijklmnopqrstuvwxyz012345";
+  timespec now {};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  unsigned long long mix = static_cast<unsigned long long>(now.tv_nsec) ^
+                           (static_cast<unsigned long long>(::getpid()) << 20) ^ (counter++ * 0x9E3779B97F4A7C15ull);
+  for (std::size_t i = name.size() - 6; i < name.size(); ++i, mix >>= 5) name[i] = Digits[mix & 31];
+}
+
+// A new, empty file at `f.temp`, recorded as staged.
+int CreateTemp(SetFile& f, UndoRecord& r) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    NewNameBeside(f.temp);
+    const SignalsHeld held;
+    // 0666 lets the umask decide, as for any new file.
+    const int fd = ::open(f.temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) r.step = Staged;
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  errno = EEXIST;
+  return -1;
+}
+
+// Writes a file's new bytes in full into a flushed temporary file beside its target.
+bool Stage(SetFile& f, const FileWriter& writeBody, UndoRecord& r, std::string* why) {
+  FileDescriptor temp(CreateTemp(f, r));
+  // No in-place fallback: truncating the target first would lose it whenever the write then fails.
+  if (temp.get() < 0) return Fail(why, Reason(errno));
+  RaiseTestSignal();
+  int error = 0;
+  const auto step = [&error](bool ok) {
+    if (!ok && !error) error = errno ? errno : EIO;
+    return ok;
+  };
+  errno = 0;
+  bool ok = step(writeBody(temp.get()));
+  if (ok && f.exists) {
+    // The replacement keeps the old file's owner where allowed (only a privileged process may give a
+    // file away), then its permissions, which a change of owner may clear.
+    (void)!::fchown(temp.get(), f.old.st_uid, f.old.st_gid);
+    ok = step(::fchmod(temp.get(), f.old.st_mode & 07777) == 0);
+  }
+  // On the disk before the rename, so a power cut leaves the old file or the new one, never an empty one.
+  ok = ok && step(::fsync(temp.get()) == 0);
+  ok = step(temp.Close()) && ok;
+  return ok || Fail(why, Reason(error));  // the temporary file goes with the set's records
+}
+
+// Writes through a FIFO, a device or a descriptor we hold: there is no file to replace, and
+// truncating one could destroy what another process keeps.
+bool WriteThrough(const std::string& path, const SetFile& f, const FileWriter& writeBody, std::string* why) {
+  if (f.heldFd >= 0) return writeBody(f.heldFd) || Fail(why, Reason(errno));
+  FileDescriptor special(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
+  if (special.get() < 0) return Fail(why, Reason(errno));
+  return (writeBody(special.get()) || Fail(why, Reason(errno))) && (special.Close() || Fail(why, Reason(errno)));
+}
+
+// Exclusive advisory locks on the folders of a set's files, held from the last check before the
+// first rename to the last rename, so that runs writing one set commit one after the other. Taken
+// in the order of the folders' device and inode: runs locking several folders never wait on each
+// other for ever.
+class FolderLocks {
+ public:
+  FolderLocks() = default;
+  FolderLocks(const FolderLocks&) = delete;
+  FolderLocks& operator=(const FolderLocks&) = delete;
+  ~FolderLocks() { Release(); }
+  void Release() {
+    for (const Folder& folder : folders_) ::close(folder.fd);
+    folders_.clear();
+  }
+  // False with `*why` when a folder could not be locked within `wait`; `*which` is a file in it.
+  bool Take(const std::vector<SetFile>& set, std::chrono::milliseconds wait, std::size_t* which, std::string* why) {
+    std::vector<std::string> opened;  // one descriptor a folder, however many pages it holds
+    for (std::size_t i = 0; i < set.size(); ++i) {
+      const std::string path = DirectoryOf(set[i].target);
+      if (!set[i].Renamed() || std::find(opened.begin(), opened.end(), path) != opened.end()) continue;
+      opened.push_back(path);
+      const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+      struct stat st {};
+      if (fd < 0 && errno == EACCES) continue;  // a folder the user may not read: committed unlocked
+      if (fd < 0 || ::fstat(fd, &st) != 0) return *which = i, Fail(why, Reason(errno));
+      const bool known = std::any_of(folders_.begin(), folders_.end(),
+                                     [&](const Folder& f) { return f.dev == st.st_dev && f.ino == st.st_ino; });
+      if (known) ::close(fd);
+      else folders_.push_back({st.st_dev, st.st_ino, i, fd});
+    }
+    std::sort(folders_.begin(), folders_.end(), [](const Folder& a, const Folder& b) {
+      return a.dev != b.dev ? a.dev < b.dev : a.ino < b.ino;
+    });
+    const auto deadline = std::chrono::steady_clock::now() + wait;
+    for (const Folder& folder : folders_) {
+      // Polled: a lock without a time limit could leave the program waiting for ever on a stuck run.
+      for (long pause = 1; ::flock(folder.fd, LOCK_EX | LOCK_NB) != 0; pause = std::min(pause * 2, 10L)) {
+        if (errno != EWOULDBLOCK && errno != EINTR) break;  // a file system without locks: committed unlocked
+        if (std::chrono::steady_clock::now() >= deadline) {
+          *which = folder.file;
+          char seconds[32];
+          std::snprintf(seconds, sizeof seconds, "%g", static_cast<double>(wait.count()) / 1000);
+          return Fail(why, std::string("Another run is writing this folder; gave up after ") + seconds + " s");
+        }
+        const timespec sleep{0, pause * 1000000};
+        ::nanosleep(&sleep, nullptr);
+      }
+    }
+    return true;
+  }
+
+ private:
+  struct Folder {
+    dev_t dev;
+    ino_t ino;
+    std::size_t file;
+    int fd;
+  };
+  std::vector<Folder> folders_;
+};
+
+// A sticky folder (/tmp) lets a file in it be replaced only by the file's owner or the folder's.
+bool StickyAllows(const std::string& target, const struct stat& file) {
+  struct stat folder {};
+  if (::stat(DirectoryOf(target).c_str(), &folder) != 0 || !(folder.st_mode & S_ISVTX)) return true;
+  const uid_t user = ::geteuid();
+  return user == 0 || file.st_uid == user || folder.st_uid == user;
+}
+
+// The last check before the first rename, of the target as it is now (another run may have replaced
+// it since it was staged); with `keepOld`, the old file gets a second name beside it, so that it can
+// be put back until the whole set is renamed.
+bool CheckAndKeepOld(SetFile& f, UndoRecord& r, bool keepOld, std::string* why) {
+  struct stat now {};
+  const bool exists = ::lstat(f.target.c_str(), &now) == 0;
+  if (!exists && errno != ENOENT) return Fail(why, Reason(errno));
+  if (exists && S_ISDIR(now.st_mode)) return Fail(why, Reason(EISDIR));
+  if (exists && !MayReplace(f.target, now, why)) return false;
+  if (exists && !StickyAllows(f.target, now)) return Fail(why, Reason(EPERM));
+  r.hadOld = exists;
+  if (!exists || !keepOld) return true;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    NewNameBeside(f.backup);
+    const SignalsHeld held;
+    if (::link(f.target.c_str(), f.backup.c_str()) == 0) return r.step = Kept, true;
+    if (errno != EEXIST) break;
+  }
+  if (errno == EXDEV) return Fail(why, Reason(EBUSY));  // a mount point: its file can be neither linked nor replaced
+  if (errno != EPERM && errno != EOPNOTSUPP && errno != EMLINK) return Fail(why, Reason(errno));
+  return f.moveAside = true;  // a file system without hard links, or a file too linked already
+}
+
+// Gives the staged file its name. No POSIX call renames several files at once: a machine crash
+// between two renames leaves some files of a set new and the others old, each whole, with the old
+// version of each new one still beside it under a ".kiln-" name.
+bool Replace(SetFile& f, UndoRecord& r, bool together, std::string* why) {
+  const SignalsHeld held;
+  for (int attempt = 0; f.moveAside && r.step != Kept && attempt < 100; ++attempt) {
+    NewNameBeside(f.backup);
+    if (::renameat2(AT_FDCWD, f.target.c_str(), AT_FDCWD, f.backup.c_str(), RENAME_NOREPLACE) == 0) r.step = Kept;
+    else if (errno != EEXIST) return Fail(why, Reason(errno));
+  }
+  if (f.moveAside && r.step != Kept) return Fail(why, Reason(EEXIST));
+  if (::rename(f.temp.c_str(), f.target.c_str()) != 0) return Fail(why, Reason(errno));
+  r.step = together ? Replaced : Untouched;  // one file alone is done with its rename
+  return true;
+}
+
+// Records the renames (and the old files' second names) in their folders.
+void SyncFolders(const std::vector<SetFile>& set) {
+  std::vector<std::string> folders;
+  for (const SetFile& f : set) {
+    if (f.Renamed()) folders.push_back(DirectoryOf(f.target));
+  }
+  std::sort(folders.begin(), folders.end());
+  folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+  for (const std::string& path : folders) {
+    FileDescriptor folder(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() >= 0) ::fsync(folder.get());
+  }
+}
+
+// The undo records of a set, published for the signal handler while the set is written, their
+// names preallocated. A set left without its commit is put back as it was.
+class SetRecords {
+ public:
+  explicit SetRecords(const std::vector<SetFile>& set) : records_(set.size()) {
+    for (std::size_t i = 0; i < set.size(); ++i) {
+      records_[i] = {set[i].temp.c_str(), set[i].backup.c_str(), set[i].target.c_str()};
+    }
+    undoCount = records_.size();
+    undoRecords = records_.data();
+  }
+  ~SetRecords() {
+    {
+      const SignalsHeld held;
+      for (std::size_t i = records_.size(); i-- > 0;) PutBack(records_[i]);
+    }
+    undoRecords = nullptr;
+  }
+  SetRecords(const SetRecords&) = delete;
+  SetRecords& operator=(const SetRecords&) = delete;
+  UndoRecord& operator[](std::size_t i) { return records_[i]; }
+  // The whole set is new, with nothing left to undo: the lock goes, and the old files' second
+  // names once the renames are on the disk.
+  void Commit(FolderLocks& locks, const std::vector<SetFile>& set) {
+    const SignalsHeld held;
+    std::vector<const char*> backups;
+    for (UndoRecord& r : records_) {
+      if (r.step == Replaced && r.hadOld) backups.push_back(r.backup);
+      r.step = Untouched;
+    }
+    locks.Release();
+    SyncFolders(set);
+    for (const char* backup : backups) ::unlink(backup);
+  }
+
+ private:
+  std::vector<UndoRecord> records_;
+};
 
 }  // namespace
 
@@ -180,116 +466,58 @@ bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
   return true;
 }
 
-
-namespace {
-
-void Discard(int& slot);
-
-// A file written completely and waiting for its rename, or written through.
-// One never renamed is removed, however its owner ends.
-struct StagedFile {
-  int slot = -1;  // -1: written through, nothing to rename
-  std::string target;
-  StagedFile() = default;
-  StagedFile(const StagedFile&) = delete;
-  StagedFile& operator=(const StagedFile&) = delete;
-  ~StagedFile() { Discard(slot); }
-};
-
-// Writes `requestedPath`'s new bytes in full: through a FIFO, a device or a
-// descriptor at once, else into a flushed temporary file in `slot`.
-bool Stage(const std::string& requestedPath, const FileWriter& writeBody, int slot, StagedFile& staged,
-           std::string* why) {
-  if (const int fd = InheritedDescriptor(requestedPath); fd >= 0) return WriteThrough(fd, writeBody, why);
-  struct stat old {};
-  const bool exists = ::stat(requestedPath.c_str(), &old) == 0;
-  if (!exists && errno != ENOENT) return Fail(why, Reason(errno));
-  if (exists && S_ISDIR(old.st_mode)) return Fail(why, Reason(EISDIR));
-  if (exists && !S_ISREG(old.st_mode)) {
-    FileDescriptor special(::open(requestedPath.c_str(), O_WRONLY | O_CLOEXEC));
-    if (special.get() < 0) return Fail(why, Reason(errno));
-    return WriteThrough(special.get(), writeBody, why) && (special.Close() || Fail(why, Reason(errno)));
-  }
-  if (exists && !MayReplace(requestedPath, old, why)) return false;
-
-  staged.target = ResolveLinks(requestedPath);
-  FileDescriptor temp(CreateTempBeside(staged.target, slot));
-  // No in-place fallback: truncating the target first would lose it whenever the write then fails.
-  if (temp.get() < 0) return Fail(why, Reason(errno));
-  RaiseTestSignal();
-  int error = 0;
-  const auto step = [&error](bool ok) {
-    if (!ok && !error) error = errno ? errno : EIO;
-    return ok;
-  };
-  errno = 0;
-  bool ok = step(writeBody(temp.get()));
-  if (ok && exists) {
-    // The replacement keeps the old file's owner where allowed (only a privileged process may give a
-    // file away), then its permissions, which a change of owner may clear.
-    (void)!::fchown(temp.get(), old.st_uid, old.st_gid);
-    ok = step(::fchmod(temp.get(), old.st_mode & 07777) == 0);
-  }
-  // On the disk before the rename, so a power cut leaves the old file or the new one, never an empty one.
-  ok = ok && step(::fsync(temp.get()) == 0);
-  ok = step(temp.Close()) && ok;
-  if (!ok) {
-    ::unlink(partialPaths[slot]);
-    ForgetPartial(slot);
-    return Fail(why, Reason(error));
-  }
-  staged.slot = slot;
-  return true;
-}
-
-void Discard(int& slot) {
-  if (slot < 0) return;
-  ::unlink(partialPaths[slot]);
-  ForgetPartial(slot);
-  slot = -1;
-}
-
-bool Commit(StagedFile& staged, std::string* why) {
-  if (staged.slot < 0) return true;
-  const bool renamed = ::rename(partialPaths[staged.slot], staged.target.c_str()) == 0;
-  const int error = errno;
-  if (!renamed) ::unlink(partialPaths[staged.slot]);
-  ForgetPartial(staged.slot);
-  staged.slot = -1;
-  if (!renamed) return Fail(why, Reason(error));
-  // And the rename itself, recorded in the folder.
-  FileDescriptor folder(::open(DirectoryOf(staged.target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder.get() >= 0) ::fsync(folder.get());
-  return true;
-}
-
-}  // namespace
-
 bool ReplaceFile(const std::string& path, const FileWriter& writeBody, std::string* why) {
   return ReplaceFiles({{path, writeBody}}, nullptr, why);
 }
 
 bool ReplaceFiles(const std::vector<FileToReplace>& files, std::size_t* failed, std::string* why) {
+  return ReplaceFilesWaiting(files, std::chrono::seconds(10), failed, why);
+}
+
+bool ReplaceFilesWaiting(const std::vector<FileToReplace>& files, std::chrono::milliseconds lockWait,
+                         std::size_t* failed, std::string* why) {
   assert(files.size() <= MaxFilesReplacedTogether);
-  std::array<StagedFile, MaxFilesReplacedTogether> staged;  // each not renamed is removed on the way out
   const auto fail = [&](std::size_t i) {
     if (failed) *failed = i;
     return false;
   };
+  std::vector<SetFile> set(files.size());
   for (std::size_t i = 0; i < files.size(); ++i) {
-    if (!Stage(files[i].path, files[i].writeBody, static_cast<int>(i), staged[i], why)) return fail(i);
+    if (!Examine(files[i].path, set[i], why)) return fail(i);
   }
-  // Only now, with every file whole on the disk, does any replace its target.
+  if (const auto [first, second] = SameFile(set); second > 0) {
+    return Fail(why, "The same file as " + files[first].path), fail(second);
+  }
+  FolderLocks locks;  // released after the records have put back whatever a failure left
+  SetRecords records(set);
+  std::size_t renamed = 0;
   for (std::size_t i = 0; i < files.size(); ++i) {
-    if (!Commit(staged[i], why)) return fail(i);
+    if (!set[i].Renamed()) continue;
+    ++renamed;
+    if (!Stage(set[i], files[i].writeBody, records[i], why)) return fail(i);
   }
+  // Only with every file whole on the disk does a FIFO or a device hear of the set.
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (!set[i].Renamed() && !WriteThrough(files[i].path, set[i], files[i].writeBody, why)) return fail(i);
+  }
+  // A single rename is whole or not done by itself; several need the lock and the old files kept.
+  const bool together = renamed > 1;
+  if (std::size_t which = 0; together && !locks.Take(set, lockWait, &which, why)) return fail(which);
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (set[i].Renamed() && !CheckAndKeepOld(set[i], records[i], together, why)) return fail(i);
+  }
+  if (together) SyncFolders(set);  // the old files' second names outlast a crash
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (set[i].Renamed() && !Replace(set[i], records[i], together, why)) return fail(i);
+  }
+  records.Commit(locks, set);
   return true;
 }
 
 void RemovePartialWrite() {
-  for (int slot = 0; slot < MaxFilesReplacedTogether; ++slot) {
-    if (partialExists[slot]) ::unlink(partialPaths[slot]);
-  }
+  UndoRecord* const records = undoRecords.load();
+  if (!records) return;
+  for (std::size_t i = undoCount.load(); i-- > 0;) PutBack(records[i]);
 }
 
 void RemovePartialWriteAndReraise(int signal) {
@@ -303,7 +531,7 @@ void RemovePartialWriteAndReraise(int signal) {
 }
 
 void RemovePartialWriteOnSignals() {
-  for (const int s : {SIGINT, SIGTERM, SIGXFSZ}) {
+  for (const int s : HandledSignals) {
     if (std::signal(s, RemovePartialWriteAndReraise) == SIG_IGN) std::signal(s, SIG_IGN);
   }
 }

@@ -3,7 +3,6 @@
 #include <pthread.h>
 #include <signal.h>
 #include <stdio.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -22,6 +21,7 @@
 #include <vector>
 
 #include "raster/file_replace.h"
+#include "raster/folder_locks.h"
 
 namespace {
 
@@ -291,66 +291,12 @@ bool WriteThrough(const std::string& path, const SetFile& f, const FileWriter& w
   return (writeBody(special.get()) || Fail(why, Reason(errno))) && (special.Close() || Fail(why, Reason(errno)));
 }
 
-// Exclusive advisory locks on the folders of a set's files, held from the last check before the
-// first rename to the last rename, so that runs writing one set commit one after the other. Taken
-// in the order of the folders' device and inode: runs locking several folders never wait on each
-// other for ever.
-class FolderLocks {
- public:
-  FolderLocks() = default;
-  FolderLocks(const FolderLocks&) = delete;
-  FolderLocks& operator=(const FolderLocks&) = delete;
-  ~FolderLocks() { Release(); }
-  void Release() {
-    for (const Folder& folder : folders_) ::close(folder.fd);
-    folders_.clear();
-  }
-  // False with `*why` when a folder could not be locked within `wait`; `*which` is a file in it.
-  bool Take(const std::vector<SetFile>& set, std::chrono::milliseconds wait, std::size_t* which, std::string* why) {
-    std::vector<std::string> opened;  // one descriptor a folder, however many pages it holds
-    for (std::size_t i = 0; i < set.size(); ++i) {
-      const std::string path = DirectoryOf(set[i].target);
-      if (!set[i].Renamed() || std::find(opened.begin(), opened.end(), path) != opened.end()) continue;
-      opened.push_back(path);
-      const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-      struct stat st {};
-      if (fd < 0 && errno == EACCES) continue;  // a folder the user may not read: committed unlocked
-      if (fd < 0 || ::fstat(fd, &st) != 0) return *which = i, Fail(why, Reason(errno));
-      const bool known = std::any_of(folders_.begin(), folders_.end(),
-                                     [&](const Folder& f) { return f.dev == st.st_dev && f.ino == st.st_ino; });
-      if (known) ::close(fd);
-      else folders_.push_back({st.st_dev, st.st_ino, i, fd});
-    }
-    std::sort(folders_.begin(), folders_.end(), [](const Folder& a, const Folder& b) {
-      return a.dev != b.dev ? a.dev < b.dev : a.ino < b.ino;
-    });
-    const auto deadline = std::chrono::steady_clock::now() + wait;
-    for (const Folder& folder : folders_) {
-      // Polled: a lock without a time limit could leave the program waiting for ever on a stuck run.
-      for (long pause = 1; ::flock(folder.fd, LOCK_EX | LOCK_NB) != 0; pause = std::min(pause * 2, 10L)) {
-        if (errno != EWOULDBLOCK && errno != EINTR) break;  // a file system without locks: committed unlocked
-        if (std::chrono::steady_clock::now() >= deadline) {
-          *which = folder.file;
-          char seconds[32];
-          std::snprintf(seconds, sizeof seconds, "%g", static_cast<double>(wait.count()) / 1000);
-          return Fail(why, std::string("Another run is writing this folder; gave up after ") + seconds + " s");
-        }
-        const timespec sleep{0, pause * 1000000};
-        ::nanosleep(&sleep, nullptr);
-      }
-    }
-    return true;
-  }
-
- private:
-  struct Folder {
-    dev_t dev;
-    ino_t ino;
-    std::size_t file;
-    int fd;
-  };
-  std::vector<Folder> folders_;
-};
+std::string LockFailure(int error, std::chrono::milliseconds wait) {
+  if (error != 0) return Reason(error);
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%g", static_cast<double>(wait.count()) / 1000);
+  return std::string("Another run is writing this folder; gave up after ") + seconds + " s";
+}
 
 // A sticky folder (/tmp) lets a file in it be replaced only by the file's owner or the folder's.
 bool StickyAllows(const std::string& target, const struct stat& file) {
@@ -502,7 +448,15 @@ bool ReplaceFilesWaiting(const std::vector<FileToReplace>& files, std::chrono::m
   }
   // A single rename is whole or not done by itself; several need the lock and the old files kept.
   const bool together = renamed > 1;
-  if (std::size_t which = 0; together && !locks.Take(set, lockWait, &which, why)) return fail(which);
+  if (together) {
+    std::vector<std::string> folders(set.size());
+    for (std::size_t i = 0; i < set.size(); ++i) {
+      if (set[i].Renamed()) folders[i] = DirectoryOf(set[i].target);
+    }
+    std::size_t which = 0;
+    int error = 0;
+    if (!locks.Take(folders, lockWait, &which, &error)) return Fail(why, LockFailure(error, lockWait)), fail(which);
+  }
   for (std::size_t i = 0; i < files.size(); ++i) {
     if (set[i].Renamed() && !CheckAndKeepOld(set[i], records[i], together, why)) return fail(i);
   }

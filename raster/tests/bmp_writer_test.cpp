@@ -93,24 +93,4 @@ TEST_F(BmpWriterTest, AFileIsReplacedWholeOrKeptAsItWas) {
   }
 }
 
-// Files that belong together: when one cannot be written, none is replaced
-// and nothing is left beside them; else all are.
-TEST_F(BmpWriterTest, FilesWrittenTogetherAreReplacedAllOrNone) {
-  const auto bytes = [](std::string text) {
-    return [text](int fd) { return WriteAll(fd, reinterpret_cast<const std::uint8_t*>(text.data()), text.size()); };
-  };
-  for (const std::string name : {"a", "b"}) WriteBytes(folder / name, Bytes{'o', 'l', 'd'});
-  std::size_t failed = 0;
-  std::string why;
-  EXPECT_FALSE(ReplaceFiles({{folder / "a", bytes("new a")}, {folder / "b", bytes("new b")},
-                             {folder / "none/c", bytes("c")}}, &failed, &why));
-  EXPECT_EQ(failed, 2u);
-  EXPECT_EQ(why, "No such folder");
-  EXPECT_EQ(ReadBytes(folder / "a"), (Bytes{'o', 'l', 'd'}));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path), {}), 2);
-  EXPECT_TRUE(ReplaceFiles({{folder / "a", bytes("A")}, {folder / "b", bytes("B")}}, &failed, &why));
-  EXPECT_EQ(ReadBytes(folder / "a"), Bytes{'A'});
-  EXPECT_EQ(ReadBytes(folder / "b"), Bytes{'B'});
-}
-
 }  // namespace

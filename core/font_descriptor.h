@@ -1,7 +1,8 @@
 // A sheet's metrics in the bitmap-font descriptor format that engines' stock
 // loaders read, in its three spellings: the line-based text form (.fnt), XML
 // and JSON. One page, one glyph image per character, every channel holding
-// the glyph.
+// the glyph. Each form has its own file (core/descriptor_text.cpp, _xml,
+// _json); what they share, core/descriptor_tags.h.
 #pragma once
 
 #include <cstddef>

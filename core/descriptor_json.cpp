@@ -15,7 +15,9 @@ using nlohmann::ordered_json;
 
 // Compact, as one line of the file; names are clean already, and a stray byte
 // would become U+FFFD rather than throw.
-std::string Dump(const ordered_json& value) { return value.dump(-1, ' ', false, ordered_json::error_handler_t::replace); }
+std::string Dump(const ordered_json& value) {
+  return value.dump(-1, ' ', false, ordered_json::error_handler_t::replace);
+}
 
 ordered_json Object(const WriteTag& tag) {
   ordered_json object = ordered_json::object();
@@ -36,7 +38,9 @@ ordered_json Object(const WriteTag& tag) {
 template <typename T, typename MakeTag>
 void Array(std::string& out, std::string_view name, const std::vector<T>& items, MakeTag make, bool last) {
   out.append("  ").append(Dump(std::string(name))).append(": [");
-  for (const T& item : items) out.append(&item == &items.front() ? "\n    " : ",\n    ").append(Dump(Object(make(item))));
+  for (const T& item : items) {
+    out.append(&item == &items.front() ? "\n    " : ",\n    ").append(Dump(Object(make(item))));
+  }
   out.append(items.empty() ? "]" : "\n  ]").append(last ? "\n" : ",\n");
 }
 
@@ -83,6 +87,7 @@ class TagReader {
  private:
   void Enter(const std::string& k) {
     member_ = Member::Skipped;
+    b_.label = {};
     b_.number = 0;
     for (const SingleTag& s : SingleTags) {
       if (k == s.name) member_ = Member::Single, handler_ = s.handler, b_.label = s.name;

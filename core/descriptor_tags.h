@@ -11,15 +11,6 @@
 
 #include "core/font_descriptor.h"
 
-// Bounds on what a hostile file can make a reader hold, beyond its bytes and
-// the glyphs and kernings: no tag of the format has near this many fields,
-// and no file of it near this many XML elements and attributes (a glyph has
-// 10 fields, a kerning 3) or this deep a JSON nesting.
-inline constexpr std::size_t DescriptorMaxFieldsPerTag = 64;
-inline constexpr std::size_t DescriptorMaxElements = DescriptorMaxGlyphs + DescriptorMaxKernings + 64;
-inline constexpr std::size_t DescriptorMaxValues = DescriptorMaxGlyphs * 12 + DescriptorMaxKernings * 4 + 256;
-inline constexpr int DescriptorMaxJsonDepth = 32;
-
 // Control characters become spaces and stray bytes U+FFFD, so that every form
 // can carry a name (XML has no way to hold most control characters, JSON
 // readers refuse what is not UTF-8) and reading it back gives the same bytes.

@@ -42,8 +42,8 @@ struct Edit { DescriptorFormat form; std::string_view from; std::string to; std:
 TEST(FontDescriptor, ReadsOthersSpellingsAndRefusesWhatItCannotHold) {
   std::string fields = "outline=0", jsonFields = "{", elements = "<font>", attributes = "<font><a";
   for (int i = 0; i < 64; ++i) fields += " a=1", jsonFields += "\"a\":1,";
-  for (std::size_t i = 0; i < DescriptorMaxGlyphs + DescriptorMaxKernings + 64; ++i) elements += "<a/>";
-  for (std::size_t i = 0; i < DescriptorMaxGlyphs * 12 + DescriptorMaxKernings * 4 + 256; ++i) attributes += " a=''";
+  for (std::size_t i = 0; i < DescriptorMaxElements; ++i) elements += "<a/>";
+  for (std::size_t i = 0; i < DescriptorMaxValues; ++i) attributes += " a=''";
   const Edit edits[] = {
       // Others' spellings: CRLF, a negative size, tags and fields this reader has no use for, a '+'.
       {Text, "\n", "\r\n\r\nmystery a=1\r\n"},

@@ -1,7 +1,8 @@
 // A sheet's metrics in the bitmap-font descriptor format that engines' stock
 // loaders read, in its three spellings: the line-based text form (.fnt), XML
 // and JSON. One page, one glyph image per character, every channel holding
-// the glyph.
+// the glyph. Each form has its own file (core/descriptor_text.cpp, _xml,
+// _json); what they share, core/descriptor_tags.h.
 #pragma once
 
 #include <cstddef>
@@ -46,6 +47,14 @@ inline constexpr std::size_t DescriptorMaxBytes = 32u * 1024 * 1024;
 inline constexpr std::size_t DescriptorMaxGlyphs = 65536;
 inline constexpr std::size_t DescriptorMaxKernings = 1u << 18;
 inline constexpr int DescriptorMaxCoordinate = 32767;  // |every number but ids|
+// Bounds on what else a hostile file can make a reader hold: no tag of the
+// format has near this many fields, and no file of it near this many XML
+// elements and attributes (a glyph has 10 fields, a kerning 3) or this deep
+// a JSON nesting.
+inline constexpr std::size_t DescriptorMaxFieldsPerTag = 64;
+inline constexpr std::size_t DescriptorMaxElements = DescriptorMaxGlyphs + DescriptorMaxKernings + 64;
+inline constexpr std::size_t DescriptorMaxValues = DescriptorMaxGlyphs * 12 + DescriptorMaxKernings * 4 + 256;
+inline constexpr int DescriptorMaxJsonDepth = 32;
 
 // ".fnt", ".xml", ".json".
 std::string_view DescriptorExtension(DescriptorFormat format);

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes a few small bitmap-font descriptors into the folder given: each of
-the three forms, a text one with CRLF line ends and a negative size, and one
-with escapes and non-ASCII names."""
+the three forms, a text one with CRLF line ends and a negative size, one
+with escapes and non-ASCII names, and JSON with members and values the
+reader skips."""
 import json
 import sys
 from pathlib import Path
@@ -32,8 +33,9 @@ def xml(face):
     return "\n".join(out + ["  </kernings>", "</font>", ""])
 
 
-def as_json(face):
+def as_json(face, extra=None):
     return json.dumps({
+        **(extra or {}),
         "pages": ["sheet.png"],
         "chars": [dict(zip(keys, c), page=0, chnl=15) for c in chars],
         "info": {"face": face, "size": 12, "bold": 0, "italic": 0, "padding": [0, 0, 0, 0], "spacing": [0, 0]},
@@ -49,6 +51,7 @@ seeds = {
     "escaped.xml": xml("A &amp; &lt;B&gt; &quot;C&quot; &#233;"),
     "plain.json": as_json("Sans"),
     "escaped.json": as_json('Caf\u00e9 "Q" \\ \t'),
+    "skipped.json": as_json("Sans", {"extra": {"info": [{"size": 1.5}, None, True]}, "kerning": [[]]}),
 }
 folder = Path(sys.argv[1])
 folder.mkdir(parents=True, exist_ok=True)

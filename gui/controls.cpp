@@ -324,11 +324,20 @@ void SpinStep(int number, int delta) {
   WriteSpinPosition(*record);
 }
 
+// A dropped window's controls, before its widgets go.
+void ReleaseControlsOf(int window) {
+  for (const int number : Controls().Numbers()) {
+    ControlRecord* record = Controls().Find(number);
+    if (record != nullptr && record->window == window) DestroyControl(number);
+  }
+}
+
 // Creation common to every kind: the slot is taken only once the widget
 // exists, so a failure leaves the table as it was.
 GuiHandle Register(int number, const ControlKind& kind, QWidget* widget, int window, int flags, int x, int y,
                    int width, int height, ControlRecord** out) {
   assert(widget != nullptr && "each kind makes its widget before registering it");
+  SetWindowPartsRelease(ReleaseControlsOf);
   int assigned = 0;
   ControlRecord* record = Controls().Take(number, &assigned);
   if (record == nullptr) {
@@ -528,18 +537,7 @@ int ControlKindOf(int number) {
   return record != nullptr ? record->kind->code : 0;
 }
 
-void ReleaseControlsOf(int window) {
-  for (const int number : Controls().Numbers()) {
-    ControlRecord* record = Controls().Find(number);
-    if (record != nullptr && record->window == window) DestroyControl(number);
-  }
-}
-
 std::vector<int> ControlNumbers() { return Controls().Numbers(); }
-
-void ReleaseAllControls() {
-  for (const int number : Controls().Numbers()) DestroyControl(number);
-}
 
 QWidget* ControlWidget(int number) {
   ControlRecord* record = Controls().Find(number);

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QTimer>
+#include <QVariant>
 
 #include <algorithm>
 #include <deque>
@@ -55,8 +56,8 @@ bool timerFired = false;
 
 void NoteReceiver(QObject* receiver) {
   if (!receiver->isWidgetType()) return;
-  int number = 0;
-  if (WindowNumberOf(static_cast<QWidget*>(receiver), &number)) events.window = number;
+  const QVariant number = static_cast<QWidget*>(receiver)->window()->property(WindowNumberProperty);
+  if (number.isValid()) events.window = number.toInt();
 }
 
 bool CountingApplication::notify(QObject* receiver, QEvent* event) {
@@ -123,12 +124,9 @@ void RaisePending(int code, int control, int window, int detail) {
   events.pendingEvent = EventRecord{code, control, window, detail};
 }
 
-void NoteCurrentWindow(int window) { events.window = window; }
-
 void DiscardPending() { events.pending = 0; }
 
-int PollEvent(int timeoutMs) {
-  ReportGuiState();  // what the last handler left, before waiting for more
+int NextEvent(int timeoutMs) {
   events.detail = -1;
   events.pending = 0;
   int result = 0;
@@ -175,12 +173,10 @@ int PollEvent(int timeoutMs) {
     events.lastControl = events.control;
     events.lastWindow = events.window;
     events.lastDetail = events.detail;
-    ReportGuiState();
   }
   return result;
 }
 
-int WaitForEvent() { return PollEvent(-1); }
 int EventSourceWindow() { return events.lastWindow; }
 int EventSourceControl() { return events.lastControl; }
 int EventDetail() { return events.lastDetail; }

@@ -25,7 +25,6 @@ namespace {
 // What the last AskFont left, read by the Chosen* getters.
 struct FontChoice {
   std::string face;
-  int height = 0;
   int weight = 0;
   bool italic = false;
   bool underline = false;
@@ -127,30 +126,36 @@ QImage DrawSample(const QString& face, int sizeTenths, int style, int colour, in
   return result;
 }
 
-}  // namespace
+// The dialog's widgets that the steps below read and connect.
+struct FontDialogParts {
+  QLineEdit* filter = nullptr;
+  QListWidget* faces = nullptr;
+  QComboBox* sizes = nullptr;
+  QCheckBox* bold = nullptr;
+  QCheckBox* italic = nullptr;
+  QCheckBox* underline = nullptr;  // these three with effects only
+  QCheckBox* strikeOut = nullptr;
+  QComboBox* colours = nullptr;
+  QLabel* sample = nullptr;
+  QPushButton* ok = nullptr;
+};
 
-int AskFont(std::string_view faceName, int points, int dialogFlags, int colour, int styleBits) {
+// What the getters give when the dialog is cancelled: the caller's own font.
+void StartChoice(std::string_view faceName, int colour, int styleBits) {
   chosen = FontChoice{};
   chosen.face = std::string(CutFaceName(faceName));
-  if (points != 0) chosen.height = -RoundedPixels(static_cast<long long>(points) * FontResolution(), 72);
   chosen.weight = (styleBits & FontBold) ? 700 : 0;
   chosen.italic = (styleBits & FontItalic) != 0;
   chosen.underline = (styleBits & FontUnderline) != 0;
   chosen.strikeOut = (styleBits & FontStrikeOut) != 0;
   chosen.colour = colour == -1 ? 0 : (colour & 0xFFFFFF);
-  if (QApplication::instance() == nullptr) return 0;
-  const bool effects = (dialogFlags & FontDialogEffects) != 0;
+}
 
-  QDialog dialog(DialogOwner());
-  dialog.setWindowModality(Qt::ApplicationModal);
-  dialog.setWindowTitle(QStringLiteral("Font"));
-  dialog.setObjectName(QStringLiteral("kilnFontDialog"));
-  auto* grid = new QGridLayout(&dialog);
-
-  auto* filter = new QLineEdit(&dialog);  // made first: it takes the focus, so typing narrows the list
-  filter->setObjectName(QStringLiteral("filter"));
-  filter->setClearButtonEnabled(true);
-  auto* faces = new QListWidget(&dialog);
+void AddFaceList(QDialog& dialog, QGridLayout& grid, FontDialogParts& parts) {
+  parts.filter = new QLineEdit(&dialog);  // made first: it takes the focus, so typing narrows the list
+  parts.filter->setObjectName(QStringLiteral("filter"));
+  parts.filter->setClearButtonEnabled(true);
+  QListWidget* faces = parts.faces = new QListWidget(&dialog);
   faces->setObjectName(QStringLiteral("faces"));
   faces->setUniformItemSizes(true);
   faces->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);  // a bar would cut the last row
@@ -162,114 +167,158 @@ int AskFont(std::string_view faceName, int points, int dialogFlags, int colour, 
   for (int i = 0; i < faces->count(); ++i) {
     if (faces->item(i)->text().compare(wanted, Qt::CaseInsensitive) == 0) faces->setCurrentRow(i);
   }
-  grid->addWidget(new QLabel(QStringLiteral("Font:"), &dialog), 0, 0);
+  grid.addWidget(new QLabel(QStringLiteral("Font:"), &dialog), 0, 0);
   // Whole rows only: the frame plus a whole number of items.
   const int rowHeight = faces->count() > 0 ? faces->sizeHintForRow(0) : faces->fontMetrics().height();
   faces->setFixedHeight(FaceRows * rowHeight + 2 * faces->frameWidth());
-  grid->addWidget(filter, 1, 0);
-  grid->addWidget(faces, 2, 0, 3, 1);
+  grid.addWidget(parts.filter, 1, 0);
+  grid.addWidget(faces, 2, 0, 3, 1);
+}
 
-  auto* sizes = new QComboBox(&dialog);
-  sizes->setObjectName(QStringLiteral("size"));
-  sizes->setEditable(true);
-  for (const int size : {8, 9, 10, 11, 12, 14, 16, 18, 20, 22, 24, 26, 28, 36, 48, 72}) sizes->addItem(QString::number(size));
-  sizes->setEditText(points > 0 ? QString::number(points) : QString());
-  grid->addWidget(new QLabel(QStringLiteral("Size:"), &dialog), 0, 1);
-  grid->addWidget(sizes, 1, 1);
+void AddSizeAndStyle(QDialog& dialog, QGridLayout& grid, int points, bool effects, FontDialogParts& parts) {
+  parts.sizes = new QComboBox(&dialog);
+  parts.sizes->setObjectName(QStringLiteral("size"));
+  parts.sizes->setEditable(true);
+  for (const int size : {8, 9, 10, 11, 12, 14, 16, 18, 20, 22, 24, 26, 28, 36, 48, 72}) {
+    parts.sizes->addItem(QString::number(size));
+  }
+  parts.sizes->setEditText(points > 0 ? QString::number(points) : QString());
+  grid.addWidget(new QLabel(QStringLiteral("Size:"), &dialog), 0, 1);
+  grid.addWidget(parts.sizes, 1, 1);
 
   auto makeBox = [&](const char* name, const char* label, bool on, int row) {
     auto* box = new QCheckBox(QString::fromLatin1(label), &dialog);
     box->setObjectName(QString::fromLatin1(name));
     box->setChecked(on);
-    grid->addWidget(box, row, 1);
+    grid.addWidget(box, row, 1);
     return box;
   };
-  QCheckBox* bold = makeBox("bold", "&Bold", chosen.weight == 700, 2);
-  QCheckBox* italic = makeBox("italic", "&Italic", chosen.italic, 3);
-  QCheckBox* underline = nullptr;
-  QCheckBox* strikeOut = nullptr;
-  QComboBox* colours = nullptr;
+  parts.bold = makeBox("bold", "&Bold", chosen.weight == 700, 2);
+  parts.italic = makeBox("italic", "&Italic", chosen.italic, 3);
   if (effects) {
-    underline = makeBox("underline", "&Underline", chosen.underline, 4);
-    strikeOut = makeBox("strikeout", "Stri&keout", chosen.strikeOut, 5);
-    colours = new QComboBox(&dialog);
-    colours->setObjectName(QStringLiteral("colour"));
-    bool known = false;
-    for (const NamedColour& named : FontColours) {
-      colours->addItem(QString::fromLatin1(named.name), named.colour);
-      if (named.colour == chosen.colour) {
-        colours->setCurrentIndex(colours->count() - 1);
-        known = true;
-      }
-    }
-    if (!known) {
-      colours->addItem(QStringLiteral("Custom"), chosen.colour);
-      colours->setCurrentIndex(colours->count() - 1);
-    }
-    grid->addWidget(new QLabel(QStringLiteral("Colour:"), &dialog), 5, 0);
-    grid->addWidget(colours, 6, 0);
+    parts.underline = makeBox("underline", "&Underline", chosen.underline, 4);
+    parts.strikeOut = makeBox("strikeout", "Stri&keout", chosen.strikeOut, 5);
   }
+}
 
-  auto* sample = new QLabel(&dialog);
-  sample->setObjectName(QStringLiteral("sample"));
-  sample->setFixedSize(SampleWidth, SampleHeight);
-  grid->addWidget(sample, 7, 0, 1, 2);
+// The named colours, and "Custom" for the caller's colour when it has no name.
+void AddColourList(QDialog& dialog, QGridLayout& grid, FontDialogParts& parts) {
+  QComboBox* colours = parts.colours = new QComboBox(&dialog);
+  colours->setObjectName(QStringLiteral("colour"));
+  bool known = false;
+  for (const NamedColour& named : FontColours) {
+    colours->addItem(QString::fromLatin1(named.name), named.colour);
+    if (named.colour == chosen.colour) {
+      colours->setCurrentIndex(colours->count() - 1);
+      known = true;
+    }
+  }
+  if (!known) {
+    colours->addItem(QStringLiteral("Custom"), chosen.colour);
+    colours->setCurrentIndex(colours->count() - 1);
+  }
+  grid.addWidget(new QLabel(QStringLiteral("Colour:"), &dialog), 5, 0);
+  grid.addWidget(colours, 6, 0);
+}
+
+void AddSampleAndButtons(QDialog& dialog, QGridLayout& grid, FontDialogParts& parts) {
+  parts.sample = new QLabel(&dialog);
+  parts.sample->setObjectName(QStringLiteral("sample"));
+  parts.sample->setFixedSize(SampleWidth, SampleHeight);
+  grid.addWidget(parts.sample, 7, 0, 1, 2);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-  grid->addWidget(buttons, 8, 0, 1, 2);
+  grid.addWidget(buttons, 8, 0, 1, 2);
   QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
   QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  parts.ok = buttons->button(QDialogButtonBox::Ok);
+}
 
-  auto styleNow = [=] {
-    int style = 0;
-    if (bold->isChecked()) style |= FontBold;
-    if (italic->isChecked()) style |= FontItalic;
-    if (underline != nullptr && underline->isChecked()) style |= FontUnderline;
-    if (strikeOut != nullptr && strikeOut->isChecked()) style |= FontStrikeOut;
-    return style;
-  };
-  auto colourNow = [=] { return colours != nullptr ? colours->currentData().toInt() : chosen.colour; };
-  auto refresh = [=] {
-    const int tenths = ParseSizeTenths(sizes->currentText());
-    QListWidgetItem* item = faces->currentItem();
-    buttons->button(QDialogButtonBox::Ok)->setEnabled(tenths != 0 && item != nullptr);
-    const QImage picture = item != nullptr ? DrawSample(item->text(), tenths, styleNow(), colourNow(),
-                                                        static_cast<int>(ContrastBackground(colourNow()))) : QImage();
-    sample->setPixmap(picture.isNull() ? QPixmap() : QPixmap::fromImage(picture));
-  };
-  QObject::connect(faces, &QListWidget::currentRowChanged, refresh);
-  // Faces containing the text, in any case; the current face stays while it
-  // shows, else the first shown one takes its place (none: OK is off).
-  QObject::connect(filter, &QLineEdit::textChanged, [=](const QString& text) {
-    QListWidgetItem* first = nullptr;
-    for (int i = 0; i < faces->count(); ++i) {
-      QListWidgetItem* item = faces->item(i);
-      item->setHidden(!item->text().contains(text, Qt::CaseInsensitive));
-      if (first == nullptr && !item->isHidden()) first = item;
-    }
-    QListWidgetItem* current = faces->currentItem();
-    if (current == nullptr || current->isHidden()) faces->setCurrentItem(first);
-    if (faces->currentItem() != nullptr) faces->scrollToItem(faces->currentItem());
-  });
-  QObject::connect(sizes, &QComboBox::editTextChanged, refresh);
-  for (QCheckBox* box : {bold, italic, underline, strikeOut}) {
+int StyleShown(const FontDialogParts& parts) {
+  int style = 0;
+  if (parts.bold->isChecked()) style |= FontBold;
+  if (parts.italic->isChecked()) style |= FontItalic;
+  if (parts.underline != nullptr && parts.underline->isChecked()) style |= FontUnderline;
+  if (parts.strikeOut != nullptr && parts.strikeOut->isChecked()) style |= FontStrikeOut;
+  return style;
+}
+
+int ColourShown(const FontDialogParts& parts) {
+  return parts.colours != nullptr ? parts.colours->currentData().toInt() : chosen.colour;
+}
+
+// OK only with a face and a valid size.
+void ShowSample(const FontDialogParts& parts) {
+  const int tenths = ParseSizeTenths(parts.sizes->currentText());
+  QListWidgetItem* item = parts.faces->currentItem();
+  parts.ok->setEnabled(tenths != 0 && item != nullptr);
+  const int colour = ColourShown(parts);
+  const QImage picture = item != nullptr ? DrawSample(item->text(), tenths, StyleShown(parts), colour,
+                                                      static_cast<int>(ContrastBackground(colour)))
+                                         : QImage();
+  parts.sample->setPixmap(picture.isNull() ? QPixmap() : QPixmap::fromImage(picture));
+}
+
+// Faces containing the text, in any case; the current face stays while it
+// shows, else the first shown one takes its place (none: OK is off).
+void FilterFaces(QListWidget* faces, const QString& text) {
+  QListWidgetItem* first = nullptr;
+  for (int i = 0; i < faces->count(); ++i) {
+    QListWidgetItem* item = faces->item(i);
+    item->setHidden(!item->text().contains(text, Qt::CaseInsensitive));
+    if (first == nullptr && !item->isHidden()) first = item;
+  }
+  QListWidgetItem* current = faces->currentItem();
+  if (current == nullptr || current->isHidden()) faces->setCurrentItem(first);
+  if (faces->currentItem() != nullptr) faces->scrollToItem(faces->currentItem());
+}
+
+// The sample and OK follow every change; the filter narrows the faces.
+void FollowChanges(const FontDialogParts& parts) {
+  auto refresh = [parts] { ShowSample(parts); };
+  QObject::connect(parts.faces, &QListWidget::currentRowChanged, refresh);
+  QObject::connect(parts.filter, &QLineEdit::textChanged,
+                   [faces = parts.faces](const QString& text) { FilterFaces(faces, text); });
+  QObject::connect(parts.sizes, &QComboBox::editTextChanged, refresh);
+  for (QCheckBox* box : {parts.bold, parts.italic, parts.underline, parts.strikeOut}) {
     if (box != nullptr) QObject::connect(box, &QCheckBox::toggled, refresh);
   }
-  if (colours != nullptr) QObject::connect(colours, &QComboBox::currentIndexChanged, refresh);
-  refresh();
+  if (parts.colours != nullptr) QObject::connect(parts.colours, &QComboBox::currentIndexChanged, refresh);
+}
 
-  if (dialog.exec() != QDialog::Accepted) return 0;
-  const int tenths = ParseSizeTenths(sizes->currentText());
-  QListWidgetItem* item = faces->currentItem();
-  if (tenths == 0 || item == nullptr) return 0;
+// What an accepted dialog shows, for the getters; false when it shows no font.
+bool TakeChoice(const FontDialogParts& parts) {
+  const int tenths = ParseSizeTenths(parts.sizes->currentText());
+  QListWidgetItem* item = parts.faces->currentItem();
+  if (tenths == 0 || item == nullptr) return false;
   chosen.face = std::string(CutFaceName(FromQt(item->text())));
   chosen.sizeTenths = tenths;
-  chosen.height = -RoundedPixels(static_cast<long long>(tenths) * FontResolution(), 720);
-  chosen.weight = bold->isChecked() ? 700 : 400;
-  chosen.italic = italic->isChecked();
-  chosen.underline = underline != nullptr && underline->isChecked();
-  chosen.strikeOut = strikeOut != nullptr && strikeOut->isChecked();
-  chosen.colour = colourNow();
-  return 1;
+  chosen.weight = parts.bold->isChecked() ? 700 : 400;
+  chosen.italic = parts.italic->isChecked();
+  chosen.underline = parts.underline != nullptr && parts.underline->isChecked();
+  chosen.strikeOut = parts.strikeOut != nullptr && parts.strikeOut->isChecked();
+  chosen.colour = ColourShown(parts);
+  return true;
+}
+
+}  // namespace
+
+int AskFont(std::string_view faceName, int points, int dialogFlags, int colour, int styleBits) {
+  StartChoice(faceName, colour, styleBits);
+  if (QApplication::instance() == nullptr) return 0;
+  QDialog dialog(DialogOwner());
+  dialog.setWindowModality(Qt::ApplicationModal);
+  dialog.setWindowTitle(QStringLiteral("Font"));
+  dialog.setObjectName(QStringLiteral("kilnFontDialog"));
+  auto* grid = new QGridLayout(&dialog);
+  const bool effects = (dialogFlags & FontDialogEffects) != 0;
+  FontDialogParts parts;
+  AddFaceList(dialog, *grid, parts);
+  AddSizeAndStyle(dialog, *grid, points, effects, parts);
+  if (effects) AddColourList(dialog, *grid, parts);
+  AddSampleAndButtons(dialog, *grid, parts);
+  FollowChanges(parts);
+  ShowSample(parts);
+  return dialog.exec() == QDialog::Accepted && TakeChoice(parts) ? 1 : 0;
 }
 
 std::string ChosenFontName() { return chosen.face; }

@@ -15,7 +15,7 @@ namespace {
 
 class KilnWindow : public QWidget {
  public:
-  explicit KilnWindow(int windowNumber) : number(windowNumber) {}
+  explicit KilnWindow(int windowNumber) : number(windowNumber) { setProperty(WindowNumberProperty, windowNumber); }
   int number;
   bool minimisedOrMaximised = false;
   QPointer<QWidget> lastFocus;
@@ -105,6 +105,7 @@ ObjectTable<WindowRecord>& Windows() {
 std::uintptr_t nextWindowHandle = 1;
 bool haveParent = false;
 int parentWindow = 0;
+void (*releaseParts)(int window) = nullptr;
 
 }  // namespace
 
@@ -189,7 +190,7 @@ GuiHandle MakeWindow(int number, int x, int y, int width, int height, std::strin
 void DropWindow(int number) {
   WindowRecord* record = Windows().Find(number);
   if (record == nullptr) return;
-  ReleaseControlsOf(number);
+  if (releaseParts != nullptr) releaseParts(number);
   if (haveParent && parentWindow == number) haveParent = false;
   // Release destroys the widget: take it out first so that its handlers see
   // a consistent table while it goes.
@@ -220,12 +221,7 @@ QWidget* ControlParent(int* number) {
   return window;
 }
 
-bool WindowNumberOf(const QWidget* widget, int* number) {
-  const auto* window = dynamic_cast<const KilnWindow*>(widget->window());
-  if (window == nullptr) return false;
-  *number = window->number;
-  return true;
-}
+void SetWindowPartsRelease(void (*release)(int window)) { releaseParts = release; }
 
 QWidget* DialogOwner() {
   QWidget* active = QApplication::activeWindow();

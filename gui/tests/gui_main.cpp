@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -10,21 +11,12 @@
 #include "gui/gui.h"
 
 int main(int argc, char** argv) {
-  // The no-display test starts this program again with this variable set.
-  if (::getenv("KILN_GUI_NO_DISPLAY_CHILD") != nullptr) {
-    StartGuiOrExit("gui-test");
-    return 0;
-  }
-  // The folders the test's environment names, or fresh ones removed at exit.
   static std::string root = "/tmp/kilnguitestXXXXXX";
   if (::mkdtemp(root.data()) == nullptr) return 1;
   ::atexit([] { std::error_code ignored; std::filesystem::remove_all(root, ignored); });  // also on exit(1)
   for (const char* name : {"XDG_RUNTIME_DIR", "XDG_CONFIG_HOME", "KILN_GUI_TEST_ROOT"}) {
-    const char* given = ::getenv(name);
-    const std::string folder = given && *given ? std::string(given) : root + "/" + name;
-    std::error_code ignored;
-    std::filesystem::create_directories(folder, ignored);
-    std::filesystem::permissions(folder, std::filesystem::perms::owner_all, ignored);
+    const std::string folder = root + "/" + name;
+    ::mkdir(folder.c_str(), 0700);
     ::setenv(name, folder.c_str(), 1);
   }
   ::testing::InitGoogleTest(&argc, argv);

@@ -14,7 +14,6 @@
 #include <utility>
 #include <vector>
 
-#include "gui/gui.h"
 #include "gui/gui_internal.h"
 
 // Runs waits until one returns nothing; the control events seen, as (control, detail).
@@ -28,9 +27,7 @@ inline std::vector<std::pair<int, int>> DrainEvents() {
 
 // Waits up to five seconds for an event with `code`; false when none came.
 inline bool WaitForCode(int code) {
-  for (const QDeadlineTimer deadline(5000); !deadline.hasExpired();) {
-    if (PollEvent(20) == code) return true;
-  }
+  for (const QDeadlineTimer deadline(5000); !deadline.hasExpired();) if (PollEvent(20) == code) return true;
   return false;
 }
 

@@ -6,6 +6,7 @@
 // display, no Qt, no exceptions; one thread.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -49,6 +50,11 @@ struct TextSize {
   int width = 0;
   int height = 0;
 };
+
+// Kerning is looked for among this many characters at most: their pairs,
+// 512 x 512, are as many as a font descriptor may hold, and the work and
+// memory stay bounded however many characters a sheet has.
+inline constexpr std::size_t FontKerningMaxCharacters = 512;
 
 // The face's kerning of `first` followed by `second`, in whole pixels.
 struct KerningPair {
@@ -95,8 +101,9 @@ class PlatformFont {
   bool HasGlyph(char32_t code) const;
 
   // The face's kerning (its GPOS pair adjustments, or its legacy `kern` table)
-  // between every ordered pair of `characters` (each at most once in it)
-  // that have a glyph of their own, in whole pixels at this font's em size, rounded half away from zero; pairs
+  // between every ordered pair of the first FontKerningMaxCharacters of
+  // `characters` (each at most once in it) that have a glyph of their own, in
+  // whole pixels at this font's em size, rounded half away from zero; pairs
   // that round to 0 are left out. Negative brings the two closer ("AV", "To"
   // in most faces). In the order of `characters` (first outer, second inner).
   // Ligatures are kept from joining a pair; what layout does to a pair without

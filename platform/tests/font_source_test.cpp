@@ -242,6 +242,17 @@ TEST(FontKerning, PairsAreWhatHarfBuzzLayoutGivesAndZeroWidthCharactersHaveNone)
   EXPECT_TRUE(!light.empty() && MustOpen("DejaVu Sans Light", 32, Everything)->KerningPairs(chars) == light);
 }
 
+// Pairs are looked for among the first characters up to the bound, so that
+// the work and memory stay bounded: characters past it add none.
+TEST(FontKerning, CharactersPastTheBoundAreNotPaired) {
+  auto sans = MustOpen("Liberation Sans", 32, Plain);
+  std::u32string many;
+  for (char32_t c = 0x100; many.size() < FontKerningMaxCharacters; ++c) {
+    if (sans->HasGlyph(c)) many += c;
+  }
+  EXPECT_EQ(sans->KerningPairs(many + U"AVTo"), sans->KerningPairs(many));
+}
+
 TEST(FontLifetime, FontsOutliveShutdownAndOpeningStartsAgain) {
   auto font = MustOpen("Arial", 14, Plain);
   Canvas before(60, 20), after(60, 20), reopened(60, 20);

@@ -6,6 +6,7 @@
 // display, no Qt, no exceptions; one thread.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -50,6 +51,11 @@ struct TextSize {
   int height = 0;
 };
 
+// Kerning is looked for among this many characters at most: their pairs,
+// 512 x 512, are as many as a font descriptor may hold, and the work and
+// memory stay bounded however many characters a sheet has.
+inline constexpr std::size_t FontKerningMaxCharacters = 512;
+
 // The face's kerning of `first` followed by `second`, in whole pixels.
 struct KerningPair {
   char32_t first = 0, second = 0;
@@ -72,8 +78,8 @@ class PlatformFont {
   bool IsItalic() const;  // as asked
   int Weight() const;     // 700 or 400, as asked
   FontFlags Flags() const;
-  std::string FamilyName() const;  // family of the matched face
-  std::string FilePath() const;
+  const std::string& FamilyName() const;  // family of the matched face
+  const std::string& FilePath() const;
   bool IsSyntheticBold() const;    // the face has no bold: outlines are emboldened
   bool IsSyntheticItalic() const;  // the face has no italic: outlines are sheared
   // No face of the name asked, nor a metric-compatible stand-in for it, was
@@ -95,17 +101,14 @@ class PlatformFont {
   bool HasGlyph(char32_t code) const;
 
   // The face's kerning (its GPOS pair adjustments, or its legacy `kern` table)
-  // between every ordered pair of `characters` (each at most once in it), in
+  // between every ordered pair of the first FontKerningMaxCharacters of
+  // `characters` (each at most once in it) that have a glyph of their own, in
   // whole pixels at this font's em size, rounded half away from zero; pairs
   // that round to 0 are left out. Negative brings the two closer ("AV", "To"
   // in most faces). In the order of `characters` (first outer, second inner).
-  // Characters without a glyph of their own are skipped; ligatures are kept
-  // from joining a pair; what layout does to a pair without kerning (zero
-  // width for combining marks and joiners) does not count. Empty for a face
-  // without kerning, and for every face when the shaping library
-  // (libharfbuzz.so.0, opened on the first call, never at start-up) or a
-  // function of it is missing.
-  // Synthetic bold and italic do not change it.
+  // Ligatures are kept from joining a pair; what layout does to a pair without
+  // kerning (zero width for combining marks and joiners) does not count.
+  // Empty for a face without kerning. Synthetic bold and italic do not change it.
   std::vector<KerningPair> KerningPairs(std::u32string_view characters) const;
 
   // The underline and strike-out bars the style asks for, spanning

@@ -101,7 +101,6 @@ int SaveImage(int number, const char* path, int format, int quality, std::string
   (void)quality;  // Neither format has a quality setting.
   if (!path || !*path) return Fail(why, "No file name");
   if (format != ImageFormatPng && format != ImageFormatBmp) return Fail(why, "Unknown image format");
-  if (format == ImageFormatPng && !PngSupportAvailable(why)) return 0;
   const FileWriter writer = ImageFileWriter(number, format);
   if (!writer) return Fail(why, "No such image");
   return ReplaceFile(path, writer, why);

@@ -1,12 +1,12 @@
 #include "raster/png_file.h"
 
+#include <png.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -14,7 +14,6 @@
 #include "raster/bmp_decode.h"
 #include "raster/bmp_file.h"
 #include "raster/file_replace.h"
-#include "raster/png_library_loader.h"
 
 namespace {
 
@@ -33,13 +32,10 @@ constexpr int PngFilters = PNG_FILTER_NONE;
 constexpr png_alloc_size_t PngChunkMemoryMax = 8 * 1024 * 1024;
 constexpr png_uint_32 PngChunkCountMax = 256;
 
-constexpr char PngMissing[] = "PNG support (" KILN_LIBPNG_SONAME ") is not available";
-
 // What libpng's callbacks share with the code around them: plain data only,
 // since libpng leaves its functions by longjmp. Reading comes from `fd` when
 // it is open, else from the span `data`, `size`.
 struct PngIo {
-  const LibpngApi* api = nullptr;
   int fd = -1;
   const std::uint8_t* data = nullptr;
   std::size_t size = 0;
@@ -48,36 +44,29 @@ struct PngIo {
   char message[160] = {};
 };
 
-// The pointers lose the headers' noreturn: these two say it again.
-[[noreturn]] void PngFault(const PngIo* io, png_structp png, const char* message) {
-  io->api->png_error(png, message);
-  std::abort();
-}
-
 [[noreturn]] void OnPngError(png_structp png, png_const_charp message) {
   // Only ever called with the PngIo given to png_create_*_struct.
-  auto* io = static_cast<PngIo*>(LoadLibpng()->png_get_error_ptr(png));
+  auto* io = static_cast<PngIo*>(png_get_error_ptr(png));
   if (!io->message[0]) std::snprintf(io->message, sizeof io->message, "%s", message ? message : "unknown fault");
-  io->api->png_longjmp(png, 1);
-  std::abort();
+  png_longjmp(png, 1);
 }
 
 void OnPngWarning(png_structp, png_const_charp) {}
 
 void WritePngBytes(png_structp png, png_bytep data, png_size_t size) {
-  auto* io = static_cast<PngIo*>(LoadLibpng()->png_get_io_ptr(png));
+  auto* io = static_cast<PngIo*>(png_get_io_ptr(png));
   if (!WriteAll(io->fd, data, size)) {
     io->error = errno ? errno : EIO;
-    PngFault(io, png, "cannot write the file");
+    png_error(png, "cannot write the file");
   }
 }
 
 void FlushPng(png_structp) {}
 
 void ReadPngBytes(png_structp png, png_bytep to, png_size_t count) {
-  auto* io = static_cast<PngIo*>(LoadLibpng()->png_get_io_ptr(png));
+  auto* io = static_cast<PngIo*>(png_get_io_ptr(png));
   if (io->fd < 0) {
-    if (io->at > io->size || count > io->size - io->at) PngFault(io, png, "file cut short");
+    if (io->at > io->size || count > io->size - io->at) png_error(png, "file cut short");
     std::memcpy(to, io->data + io->at, count);
     io->at += count;
     return;
@@ -85,8 +74,8 @@ void ReadPngBytes(png_structp png, png_bytep to, png_size_t count) {
   while (count > 0) {
     const ssize_t got = ::pread(io->fd, to, count, static_cast<off_t>(io->at));
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) PngFault(io, png, "cannot read the file");
-    if (got == 0) PngFault(io, png, "file cut short");
+    if (got < 0) png_error(png, "cannot read the file");
+    if (got == 0) png_error(png, "file cut short");
     to += got;
     io->at += static_cast<std::uint64_t>(got);
     count -= static_cast<std::size_t>(got);
@@ -164,33 +153,29 @@ const std::uint8_t* LayoutRow(const PixelStore& store, PngLayout& l, int y) {
   }
 }
 
-// libpng's longjmp target, as png_jmpbuf sets it, through the loaded library.
-#define KILN_PNG_JMPBUF(api, png) (*(api).png_set_longjmp_fn((png), std::longjmp, sizeof(std::jmp_buf)))
-
 // libpng leaves the two functions below by longjmp on any fault: nothing in
 // them may own what a destructor would release.
 bool EncodePng(PngIo* io, const PixelStore* store, PngLayout* layout) {
-  const LibpngApi& p = *io->api;
-  png_structp png = p.png_create_write_struct(PNG_LIBPNG_VER_STRING, io, OnPngError, OnPngWarning);
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, io, OnPngError, OnPngWarning);
   if (!png) return false;
-  png_infop info = p.png_create_info_struct(png);
-  if (!info || setjmp(KILN_PNG_JMPBUF(p, png))) {
-    p.png_destroy_write_struct(&png, &info);
+  png_infop info = png_create_info_struct(png);
+  if (!info || setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
     return false;
   }
-  p.png_set_write_fn(png, io, WritePngBytes, FlushPng);
-  p.png_set_IHDR(png, info, static_cast<png_uint_32>(store->width), static_cast<png_uint_32>(store->height), 8,
-                 layout->colourType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_set_write_fn(png, io, WritePngBytes, FlushPng);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(store->width), static_cast<png_uint_32>(store->height), 8,
+               layout->colourType, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   if (!layout->palette.empty()) {
-    p.png_set_PLTE(png, info, layout->palette.data(), static_cast<int>(layout->palette.size()));
+    png_set_PLTE(png, info, layout->palette.data(), static_cast<int>(layout->palette.size()));
   }
-  p.png_set_compression_level(png, PngCompressionLevel);
-  p.png_set_filter(png, PNG_FILTER_TYPE_BASE, PngFilters);
-  p.png_write_info(png, info);
-  p.png_set_bgr(png);  // the store holds blue first
-  for (int y = 0; y < store->height; ++y) p.png_write_row(png, LayoutRow(*store, *layout, y));
-  p.png_write_end(png, nullptr);
-  p.png_destroy_write_struct(&png, &info);
+  png_set_compression_level(png, PngCompressionLevel);
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, PngFilters);
+  png_write_info(png, info);
+  png_set_bgr(png);  // the store holds blue first
+  for (int y = 0; y < store->height; ++y) png_write_row(png, LayoutRow(*store, *layout, y));
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
   return true;
 }
 
@@ -206,54 +191,46 @@ bool TakePixelMemory(PixelStore* out) noexcept {
 }
 
 bool ReadPng(PngIo* io, PixelStore* out) {
-  const LibpngApi& p = *io->api;
-  png_structp png = p.png_create_read_struct(PNG_LIBPNG_VER_STRING, io, OnPngError, OnPngWarning);
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, io, OnPngError, OnPngWarning);
   if (!png) return false;
-  png_infop info = p.png_create_info_struct(png);
-  if (!info || setjmp(KILN_PNG_JMPBUF(p, png))) {
-    p.png_destroy_read_struct(&png, &info, nullptr);
+  png_infop info = png_create_info_struct(png);
+  if (!info || setjmp(png_jmpbuf(png))) {
+    png_destroy_read_struct(&png, &info, nullptr);
     return false;
   }
-  p.png_set_read_fn(png, io, ReadPngBytes);
-  p.png_set_user_limits(png, ImageMaxSide, ImageMaxSide);
-  p.png_set_chunk_malloc_max(png, PngChunkMemoryMax);
-  p.png_set_chunk_cache_max(png, PngChunkCountMax);
-  p.png_read_info(png, info);
+  png_set_read_fn(png, io, ReadPngBytes);
+  png_set_user_limits(png, ImageMaxSide, ImageMaxSide);
+  png_set_chunk_malloc_max(png, PngChunkMemoryMax);
+  png_set_chunk_cache_max(png, PngChunkCountMax);
+  png_read_info(png, info);
   png_uint_32 width = 0, height = 0;
   int depth = 0, colour = 0;
-  p.png_get_IHDR(png, info, &width, &height, &depth, &colour, nullptr, nullptr, nullptr);
+  png_get_IHDR(png, info, &width, &height, &depth, &colour, nullptr, nullptr, nullptr);
   if (width > ImageMaxSide || height > ImageMaxSide || std::uint64_t{width} * height > BmpMaxPixels) {
-    PngFault(io, png, "picture too large");
+    png_error(png, "picture too large");
   }
-  p.png_set_expand(png);  // palette to colour, grey to 8 bits, a transparent colour to alpha
-  p.png_set_strip_16(png);
-  p.png_set_gray_to_rgb(png);
-  p.png_set_bgr(png);
-  const int passes = p.png_set_interlace_handling(png);
-  p.png_read_update_info(png, info);
-  const int channels = p.png_get_channels(png, info);
-  if (channels != 3 && channels != 4) PngFault(io, png, "unexpected pixel layout");
+  png_set_expand(png);  // palette to colour, grey to 8 bits, a transparent colour to alpha
+  png_set_strip_16(png);
+  png_set_gray_to_rgb(png);
+  png_set_bgr(png);
+  const int passes = png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  const int channels = png_get_channels(png, info);
+  if (channels != 3 && channels != 4) png_error(png, "unexpected pixel layout");
   out->width = static_cast<int>(width);
   out->height = static_cast<int>(height);
   out->bitsPerPixel = channels * 8;
   out->rowBytes = RowBytes(out->width, out->bitsPerPixel);
-  if (!TakePixelMemory(out)) PngFault(io, png, "out of memory");
+  if (!TakePixelMemory(out)) png_error(png, "out of memory");
   for (int pass = 0; pass < passes; ++pass) {
-    for (int y = 0; y < out->height; ++y) p.png_read_row(png, out->Pixel(0, y), nullptr);
+    for (int y = 0; y < out->height; ++y) png_read_row(png, out->Pixel(0, y), nullptr);
   }
-  p.png_read_end(png, nullptr);
-  p.png_destroy_read_struct(&png, &info, nullptr);
+  png_read_end(png, nullptr);
+  png_destroy_read_struct(&png, &info, nullptr);
   return true;
 }
 
-#undef KILN_PNG_JMPBUF
-
 bool DecodeWith(PngIo* io, PixelStore& out, std::string* why) {
-  io->api = LoadLibpng();
-  if (!io->api) {
-    if (why) *why = PngMissing;
-    return false;
-  }
   if (ReadPng(io, &out)) return true;
   if (why) *why = std::string("damaged PNG file: ") + (io->message[0] ? io->message : "out of memory");
   return false;
@@ -267,12 +244,6 @@ FileWriter PngFileWriter(int number) {
   if (!store) return {};
   return [store](int fd) {
     PngIo io;
-    io.api = LoadLibpng();
-    if (!io.api) {
-      // ReplaceFile words a failure from errno alone.
-      errno = ELIBACC;
-      return false;
-    }
     PngLayout layout;
     try {
       layout = ChoosePngLayout(*store);
@@ -288,18 +259,7 @@ FileWriter PngFileWriter(int number) {
 }
 
 int WriteImagePng(int number, const char* path, std::string* why) {
-  if (!LoadLibpng()) {
-    if (why) *why = PngMissing;
-    return 0;
-  }
   return SaveImage(number, path, ImageFormatPng, 7, why);
-}
-
-// Compared here, not by libpng, so that telling a BMP from a PNG never opens it.
-bool PngSupportAvailable(std::string* why) {
-  if (LoadLibpng()) return true;
-  if (why) *why = PngMissing;
-  return false;
 }
 
 bool IsPngSignature(const std::uint8_t* first8) {

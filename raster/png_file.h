@@ -15,10 +15,6 @@ int WriteImagePng(int number, const char* path, std::string* why = nullptr);
 // Its encoder, for ReplaceFiles; empty when there is no such image.
 FileWriter PngFileWriter(int number);
 
-// Whether libpng, opened on first use, can be had; else false with `*why`
-// (when given) saying so.
-bool PngSupportAvailable(std::string* why);
-
 // True when the first 8 bytes of a file are the PNG signature.
 bool IsPngSignature(const std::uint8_t* first8);
 

@@ -173,10 +173,9 @@ std::vector<KerningPair> PlatformFont::KerningPairs(std::u32string_view characte
     if (!f.kerning) return {};
     std::vector<char32_t> drawn;
     for (const char32_t c : characters) {
-      if (drawn.size() == FontKerningMaxCharacters) break;
       if (f.raster.GlyphIndex(c) != 0) drawn.push_back(c);
     }
-    return KerningPairsOf(*f.kerning, drawn, f.raster.em);
+    return KerningPairsOf(*f.kerning, drawn, f.raster.em, FontKerningMaxShapedPairs);
   } catch (...) {
     return {};
   }

@@ -4,8 +4,10 @@
 #include <hb-ot.h>
 #include <hb.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <utility>
 
@@ -76,12 +78,7 @@ class PairKerning {
 
   bool Ready() const { return hb_buffer_allocation_successful(buffer_.get()); }
 
-  std::vector<KerningPair> Pairs(const std::vector<char32_t>& codes, int emPixels) {
-    struct Code {
-      char32_t code;
-      hb_script_t script;
-      hb_codepoint_t glyph;
-    };
+  std::vector<KerningPair> Pairs(const std::vector<char32_t>& codes, int emPixels, std::size_t maxShaped) {
     std::vector<Code> all;
     all.reserve(codes.size());
     for (const char32_t c : codes) {
@@ -89,18 +86,17 @@ class PairKerning {
       hb_font_get_nominal_glyph(font_.get(), c, &glyph);
       all.push_back({c, RealScript(c), glyph});
     }
+    const std::vector<Group> groups = GroupsOf(all);
     std::vector<KerningPair> pairs;
+    std::vector<std::uint32_t> seconds;
+    std::size_t shaped = 0;
     for (const Code& first : all) {
-      for (const Code& second : all) {
-        const hb_script_t script = first.script != HB_SCRIPT_INVALID ? first.script : second.script;
-        const Plans* plans = PlansFor(script);
-        // A pair neither of whose glyphs a substitution or a kerning lookup
-        // can start on is shaped the same either way: most pairs are such.
-        if (plans->touched && !hb_set_has(plans->touched.get(), first.glyph) &&
-            !hb_set_has(plans->touched.get(), second.glyph)) {
-          continue;
-        }
-        const int pixels = ClampToInt(RoundDiv(Units(first.code, second.code, *plans) * emPixels, upem_));
+      SecondsFor(first, all, groups, seconds);
+      for (const std::uint32_t i : seconds) {
+        if (shaped++ == maxShaped) return pairs;
+        const Code& second = all[i];
+        const Plans& plans = *(first.script != HB_SCRIPT_INVALID ? Find(groups, first.script) : Find(groups, second.script)).plans;
+        const int pixels = ClampToInt(RoundDiv(Units(first.code, second.code, plans) * emPixels, upem_));
         if (pixels != 0) pairs.push_back({first.code, second.code, pixels});
       }
     }
@@ -108,6 +104,11 @@ class PairKerning {
   }
 
  private:
+  struct Code {
+    char32_t code;
+    hb_script_t script;
+    hb_codepoint_t glyph;
+  };
   struct Plans {
     hb_script_t script;
     std::array<HbPlanPtr, 2> plan;  // kerning off, on
@@ -115,6 +116,61 @@ class PairKerning {
     // null when that cannot be known (a legacy `kern` table is in play).
     HbSetPtr touched;
   };
+  // The characters of one script (HB_SCRIPT_INVALID: of none), shaped with its plans, and the
+  // indices of those of them, and of all characters, whose glyph a lookup of the plans starts on.
+  struct Group {
+    hb_script_t script;
+    const Plans* plans;
+    std::vector<std::uint32_t> members, touchedMembers, touchedAll;
+  };
+
+  static const Group& Find(const std::vector<Group>& groups, hb_script_t script) {
+    return *std::find_if(groups.begin(), groups.end(), [script](const Group& g) { return g.script == script; });
+  }
+
+  bool Touches(const Plans& plans, hb_codepoint_t glyph) const {
+    return !plans.touched || hb_set_has(plans.touched.get(), glyph);
+  }
+
+  std::vector<Group> GroupsOf(const std::vector<Code>& all) {
+    std::vector<Group> groups;
+    for (std::uint32_t i = 0; i < all.size(); ++i) {
+      auto g = std::find_if(groups.begin(), groups.end(), [&](const Group& x) { return x.script == all[i].script; });
+      if (g == groups.end()) g = groups.insert(groups.end(), Group{all[i].script, PlansFor(all[i].script), {}, {}, {}});
+      g->members.push_back(i);
+    }
+    for (Group& g : groups) {
+      for (std::uint32_t i = 0; i < all.size(); ++i) {
+        if (!Touches(*g.plans, all[i].glyph)) continue;
+        g.touchedAll.push_back(i);
+        if (all[i].script == g.script) g.touchedMembers.push_back(i);
+      }
+    }
+    return groups;
+  }
+
+  // The characters worth shaping after `first`, in order: a pair neither of whose glyphs a
+  // substitution or a kerning lookup can start on is shaped the same either way, and most pairs are
+  // such, so the work grows with the glyphs that kern rather than with the square of the count.
+  void SecondsFor(const Code& first, const std::vector<Code>& all, const std::vector<Group>& groups,
+                  std::vector<std::uint32_t>& seconds) const {
+    seconds.clear();
+    const auto everyone = [&] {
+      for (std::uint32_t i = 0; i < all.size(); ++i) seconds.push_back(i);
+    };
+    if (first.script != HB_SCRIPT_INVALID) {  // the first's script decides the plans
+      const Group& g = Find(groups, first.script);
+      if (Touches(*g.plans, first.glyph)) everyone();
+      else seconds = g.touchedAll;
+      return;
+    }
+    for (const Group& g : groups) {  // else each second's own script does
+      const std::vector<std::uint32_t>& some = Touches(*g.plans, first.glyph) ? g.members : g.touchedMembers;
+      seconds.insert(seconds.end(), some.begin(), some.end());
+    }
+    std::sort(seconds.begin(), seconds.end());
+  }
+
 
   // 0 when shaping joins or reorders the pair.
   std::int64_t Units(char32_t first, char32_t second, const Plans& plans) {
@@ -191,7 +247,7 @@ class PairKerning {
   HbFontPtr font_;
   HbBufferPtr buffer_;
   std::int64_t upem_;  // FreeType's, which the rest of the font's metrics scale by
-  std::vector<Plans> plans_;
+  std::deque<Plans> plans_;  // a deque, so the groups' pointers stay put as plans are added
 };
 
 void DestroyPairKerning(PairKerning* kerning) { delete kerning; }
@@ -204,6 +260,7 @@ PairKerningPtr MakePairKerning(FT_Face ftFace) {
   return PairKerningPtr(kerning.release());
 }
 
-std::vector<KerningPair> KerningPairsOf(PairKerning& kerning, const std::vector<char32_t>& codes, int emPixels) {
-  return kerning.Pairs(codes, emPixels);
+std::vector<KerningPair> KerningPairsOf(PairKerning& kerning, const std::vector<char32_t>& codes, int emPixels,
+                                        std::size_t maxShaped) {
+  return kerning.Pairs(codes, emPixels, maxShaped);
 }

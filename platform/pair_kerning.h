@@ -4,6 +4,7 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
+#include <cstddef>
 #include <vector>
 
 #include "platform/font_source.h"
@@ -19,4 +20,6 @@ PairKerningPtr MakePairKerning(FT_Face face);
 
 // Every ordered pair of `codes` that kerning moves, first outer, in whole
 // pixels at `emPixels` rounded half away from zero; pairs of 0 are left out.
-std::vector<KerningPair> KerningPairsOf(PairKerning& kerning, const std::vector<char32_t>& codes, int emPixels);
+// Stops after shaping `maxShaped` pairs, with the pairs found until then.
+std::vector<KerningPair> KerningPairsOf(PairKerning& kerning, const std::vector<char32_t>& codes, int emPixels,
+                                        std::size_t maxShaped);

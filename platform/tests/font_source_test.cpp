@@ -197,8 +197,8 @@ TEST(FontDrawing, MonoIsTwoLevelAndAnItalicHOverhangsItsAdvance) {
 
 // The amounts are what HarfBuzz's layout of each pair gives with its default
 // features. A soft hyphen and a grapheme joiner take no room in a layout: not
-// kerning. Characters past the bound add no pairs, so the work stays bounded.
-TEST(FontKerning, PairsAreWhatHarfBuzzLayoutGivesAmongTheCharactersUpToTheBound) {
+// kerning.
+TEST(FontKerning, PairsAreWhatHarfBuzzLayoutGives) {
   const std::u32string_view chars = U"HAVTYo\u00AD\u034F";
   auto sans = MustOpen("Liberation Sans", 32, Plain);
   const std::vector<KerningPair> pairs = sans->KerningPairs(chars);
@@ -212,10 +212,11 @@ TEST(FontKerning, PairsAreWhatHarfBuzzLayoutGivesAmongTheCharactersUpToTheBound)
     const auto [first, second] = position(p);
     EXPECT_TRUE(std::min(first, second) > 0 && std::max(first, second) < 6 && p.pixels != 0) << first << " " << second;
   }
-  std::u32string many;
-  for (char32_t c = 0x100; many.size() < FontKerningMaxCharacters; ++c)
+  std::u32string many;  // pairs are found however far into a long list they come
+  for (char32_t c = 0x100; many.size() < 1000; ++c)
     if (sans->HasGlyph(c)) many += c;
-  EXPECT_TRUE(sans->KerningPairs(many + U"AVTo") == sans->KerningPairs(many));
+  const std::vector<KerningPair> late = sans->KerningPairs(many + U"AV");
+  EXPECT_EQ(std::count(late.begin(), late.end(), KerningPair{U'A', U'V', -2}), 1);
   EXPECT_TRUE(MustOpen("DejaVu Sans Mono", 32, Plain)->KerningPairs(chars).empty());
   const std::vector<KerningPair> light = MustOpen("DejaVu Sans Light", 32, Plain)->KerningPairs(chars);
   EXPECT_TRUE(!light.empty() && MustOpen("DejaVu Sans Light", 32, Everything)->KerningPairs(chars) == light);

@@ -154,7 +154,9 @@ int RunFixed(const CaptionOptions& o, int format, bool withAlpha) {
   const int maxSize = MaxCellSize();
   const std::pair<const char*, int> given[] = {{"--width", o.width}, {"--height", o.height}};
   for (const auto& [name, size] : given) {
-    if (size > maxSize) return UsageError(Name, std::string(name) + " must be 1 to " + std::to_string(maxSize) + " for this sheet");
+    if (size > maxSize) {
+      return UsageError(Name, std::string(name) + " must be 1 to " + std::to_string(maxSize) + " for this sheet");
+    }
   }
   const int width = o.width ? o.width : DefaultCellSize(), height = o.height ? o.height : DefaultCellSize();
   const std::string codes = Utf8ToWindows1252(o.text);

@@ -68,13 +68,15 @@ int main(int argc, char** argv) {
     std::printf("%s\n", version.what());
     return ExitDone;
   } catch (const CLI::ParseError& error) {
-    if (kilnbatch.get_subcommands().empty() && argc > 1 && argv[1][0] != '-') {
+    if (argc < 2) return UsageError("", "a command is needed: sheet, caption, convert or help");
+    if (kilnbatch.get_subcommands().empty() && argv[1][0] != '-') {
       return UsageError("", std::string("unknown command '") + argv[1] + "'");
     }
     return UsageError(CommandName(kilnbatch), error.what());
   }
   if (help->parsed()) {
-    const std::string text = topic.empty() ? EveryCommandsHelp(kilnbatch) : kilnbatch.get_subcommand(topic)->help(kilnbatch.get_name());
+    const std::string text =
+        topic.empty() ? EveryCommandsHelp(kilnbatch) : kilnbatch.get_subcommand(topic)->help(kilnbatch.get_name());
     std::fputs(text.c_str(), stdout);
     return ExitDone;
   }

@@ -62,6 +62,12 @@ CLI::Validator MustBe(std::string what, Accepts accepts) {
   }, "");
 }
 
+CLI::Validator OneOf(const std::vector<std::string>& choices) {
+  return MustBe(ChoicesText(choices, ", ", " or "), [choices](const std::string& v) {
+    return std::find(choices.begin(), choices.end(), v) != choices.end();
+  });
+}
+
 }  // namespace
 
 CLI::Option* AddNumber(CLI::App& command, const std::string& name, const std::string& label, int& into,
@@ -70,8 +76,8 @@ CLI::Option* AddNumber(CLI::App& command, const std::string& name, const std::st
   std::string help = meaning;
   help.insert(std::min(help.find('\n'), help.size()),
               ", " + RangeText(range) + " (" + (shown.empty() ? std::to_string(into) : shown) + ")");
-  return command
-      .add_option_function<std::string>(name, [&into, range](const std::string& v) { into = *ParseInt(v, range.lo, range.hi); }, help)
+  const auto store = [&into, range](const std::string& v) { into = *ParseInt(v, range.lo, range.hi); };
+  return command.add_option_function<std::string>(name, store, help)
       ->type_name(label)
       ->check(MustBe(RangeText(range), [range](const std::string& v) { return ParseInt(v, range.lo, range.hi).has_value(); }));
 }
@@ -90,8 +96,8 @@ CLI::Option* AddPair(CLI::App& command, const std::string& name, const std::stri
                      NumberRange range, char separator, const std::string& meaning, bool shown) {
   const std::string help = meaning + ", each " + RangeText(range) +
                            (shown ? " (" + std::to_string(into.first) + separator + std::to_string(into.second) + ")" : "");
-  return command
-      .add_option_function<std::string>(name, [&into, range, separator](const std::string& v) { into = *ParsePair(v, range, separator); }, help)
+  const auto store = [&into, range, separator](const std::string& v) { into = *ParsePair(v, range, separator); };
+  return command.add_option_function<std::string>(name, store, help)
       ->type_name(label)
       ->check(MustBe(label + " with each " + RangeText(range),
                      [range, separator](const std::string& v) { return ParsePair(v, range, separator).has_value(); }));
@@ -101,9 +107,7 @@ CLI::Option* AddChoice(CLI::App& command, const std::string& name, std::string& 
                        const std::vector<std::string>& choices, const std::string& meaning) {
   return command.add_option(name, into, into.empty() ? meaning : meaning + " (" + into + ")")
       ->type_name(ChoicesText(choices, "|", "|"))
-      ->check(MustBe(ChoicesText(choices, ", ", " or "), [choices](const std::string& v) {
-        return std::find(choices.begin(), choices.end(), v) != choices.end();
-      }));
+      ->check(OneOf(choices));
 }
 
 CLI::Option* AddChoices(CLI::App& command, const std::string& name, std::vector<std::string>& into,
@@ -111,10 +115,9 @@ CLI::Option* AddChoices(CLI::App& command, const std::string& name, std::vector<
   return command.add_option(name, into, meaning + "; repeatable")
       ->type_name(ChoicesText(choices, "|", "|"))
       ->expected(1)
+      ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
-      ->check(MustBe(ChoicesText(choices, ", ", " or "), [choices](const std::string& v) {
-        return std::find(choices.begin(), choices.end(), v) != choices.end();
-      }));
+      ->check(OneOf(choices));
 }
 
 CLI::Option* AddOutput(CLI::App& command, const std::string& name, const std::string& label, std::string& into,

@@ -47,11 +47,12 @@ int main(int argc, char** argv) {
   CLI::App kilnbatch("kilnbatch: the bitmap lettering engine on the command line.", "kilnbatch");
   kilnbatch.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);  // a repeated option: the last counts
   kilnbatch.footer(Footer);
+  kilnbatch.set_help_flag("-h,--help", "print this command's options");  // each command takes it as it is made
   const Command commands[] = {AddSheetCommand(kilnbatch), AddCaptionCommand(kilnbatch), AddConvertCommand(kilnbatch)};
   CLI::App* help = kilnbatch.add_subcommand("help", "print the options of every command, or of COMMAND");
   std::string topic;
   AddChoice(*help, "COMMAND", topic, {"sheet", "caption", "convert"}, "the command");
-  // Each command's -h and --help, made with it, print its own options; the program's print everyone's.
+  // The program's own -h and --help print every command's options.
   kilnbatch.set_help_flag();
   kilnbatch.set_help_all_flag("-h,--help", "print the options of every command");
   kilnbatch.set_version_flag("--version", std::string("kilnbatch ") + KilnVersion, "print the version");

@@ -138,14 +138,15 @@ CLI::Option* AddImageFormat(CLI::App& command, std::string& into) {
                    "the image format, whatever the name; without it a .png name is PNG, any other BMP");
 }
 
-CLI::Validator NeedsOneOf(std::vector<const CLI::Option*> others) {
+CLI::Option* NeedsOneOf(CLI::Option* option, const std::vector<const CLI::Option*>& others) {
   std::vector<std::string> names;
   for (const CLI::Option* other : others) names.push_back(other->get_name());
+  const std::string needed = "needs " + ChoicesText(names, ", ", " or ");
   // Checked once the whole command line is read, so every option's count is known.
-  return CLI::Validator([others, needed = "needs " + ChoicesText(names, ", ", " or ")](std::string&) {
+  return option->description(option->get_description() + "; " + needed)->check(CLI::Validator([others, needed](std::string&) {
     const bool given = std::any_of(others.begin(), others.end(), [](const CLI::Option* o) { return o->count() > 0; });
     return given ? std::string() : needed;
-  }, "");
+  }, ""));
 }
 
 int OutputFormat(const std::string& format, std::string_view path) {

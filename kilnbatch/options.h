@@ -39,8 +39,8 @@ CLI::Option* AddOutput(CLI::App& command, const std::string& name, const std::st
 // `--format png|bmp` into `into`.
 CLI::Option* AddImageFormat(CLI::App& command, std::string& into);
 
-// Refuses an option given without any of `others`.
-CLI::Validator NeedsOneOf(std::vector<const CLI::Option*> others);
+// Refuses `option` given without any of `others`; its help says so.
+CLI::Option* NeedsOneOf(CLI::Option* option, const std::vector<const CLI::Option*>& others);
 
 // The image format of an output at `path`: `format` ("png" or "bmp") when
 // given, else PNG for a ".png" name, else BMP.

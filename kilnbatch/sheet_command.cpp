@@ -213,8 +213,8 @@ void DeclareSheetOptions(CLI::App& c, SheetOptions& o) {
   CLI::Option* descriptor = AddChoices(c, "--descriptor", o.descriptors, {"text", "xml", "json"},
                                        "also write the sheet's metrics beside it as NAME.fnt, NAME.xml or NAME.json;\n"
                                        "implies --fit");
-  AddNumber(c, "--padding", "P", o.padding, {0, 100, "pixels"}, "background around each drawing in a fitted cell")
-      ->check(NeedsOneOf({fit, descriptor}));
+  NeedsOneOf(AddNumber(c, "--padding", "P", o.padding, {0, 100, "pixels"}, "background around each drawing in a fitted cell"),
+             {fit, descriptor});
   CLI::Option* charset = AddChoice(c, "--charset", o.charset, {"ascii", "windows-1252"},
                                    "codes 32 to 126 (the default) or to 255, laid out by code;\n"
                                    "characters the face lacks are listed and left empty");
@@ -231,8 +231,7 @@ void DeclareSheetOptions(CLI::App& c, SheetOptions& o) {
                                ->type_name("FILE");
   charset->excludes(chars)->excludes(charsFile);
   chars->excludes(charsFile);
-  AddNumber(c, "--columns", "N", o.columns, {1, ImageMaxSide, ""}, "cells a row of a --chars or --chars-file sheet")
-      ->check(NeedsOneOf({chars, charsFile}));
+  NeedsOneOf(AddNumber(c, "--columns", "N", o.columns, {1, ImageMaxSide, ""}, "cells a row"), {chars, charsFile});
   c.add_flag("--transparent", o.transparent, "a fully transparent background (PNG only)")->excludes(background);
 }
 

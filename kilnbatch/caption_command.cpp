@@ -1,8 +1,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "composer/compose.h"
 #include "composer/text_setting.h"
@@ -11,6 +13,7 @@
 #include "kilnbatch/character_lists.h"
 #include "kilnbatch/commands.h"
 #include "kilnbatch/options.h"
+#include "kilnbatch/standard_output.h"
 #include "raster/bmp_file.h"
 #include "raster/image.h"
 #include "core/sheet_format.h"
@@ -18,35 +21,29 @@
 
 namespace {
 
-constexpr const char* CaptionUsage =
-    "usage: kilnbatch caption --sheet SHEET.bmp --text TEXT -o OUT.bmp [--width W] [--height H]\n"
-    "         [--format png|bmp]\n"
-    "       kilnbatch caption --layout proportional --sheet SHEET --text TEXT -o OUT [--metrics FILE]\n"
-    "         [--margin M] [--letter-spacing N] [--button WxH [--align left|center|right]] [--boxes]\n";
+constexpr const char* Name = "caption";
 
-const std::vector<OptionSpec> CaptionOptions = {
-    {"--sheet", true},   {"--text", true},    {"-o", true},          {"--width", true},
-    {"--height", true},  {"--format", true},  {"--layout", true},    {"--metrics", true},
-    {"--margin", true},  {"--letter-spacing", true}, {"--button", true}, {"--align", true}, {"--boxes", false},
-    {"--help", false},   {"-h", false},
+struct CaptionOptions {
+  std::string sheet;
+  std::string text;
+  std::string out;
+  std::string format;
+  std::string layout = "fixed";
+  int width = 0, height = 0;  // 0: the default for the sheet
+  std::optional<std::string> metrics;
+  int margin = 0;
+  int letterSpacing = 0;
+  std::pair<int, int> button{0, 0};
+  std::string align = "center";
+  bool boxes = false;
+  CLI::Option_group* fixedOptions = nullptr;  // each layout's own options, refused with the other
+  CLI::Option_group* proportionalOptions = nullptr;
 };
 
 // A caption is a button's lettering: past this many pixels it is no caption, but a giant allocation.
 constexpr long long MaxCaptionPixels = 64ll * 1024 * 1024;
 
-// Options that only a proportional caption takes.
-constexpr const char* ProportionalOptions[] = {"--metrics", "--margin", "--letter-spacing", "--button", "--align",
-                                               "--boxes"};
-
-int UsageError(const std::string& message) {
-  std::fprintf(stderr, "kilnbatch caption: %s\n%s", message.c_str(), CaptionUsage);
-  return ExitUsage;
-}
-
-int Failure(const std::string& message) {
-  std::fprintf(stderr, "kilnbatch caption: %s\n", message.c_str());
-  return ExitFailed;
-}
+int Failure(const std::string& message) { return ::Failure(Name, message); }
 
 // Names, on standard error, each character of `text` the sheet has no cell
 // for: one past the code page, or past the sheet's last row. The caption is
@@ -68,18 +65,18 @@ void ListCharactersWithoutCell(std::string_view text) {
 
 // The metrics of a proportional caption: `--metrics FILE`, else the first
 // descriptor beside the sheet, else measured from the sheet's pixels.
-bool FindMetrics(const ParsedOptions& opts, const std::string& sheet, FontDescriptor& metrics, std::string* why) {
+bool FindMetrics(const CaptionOptions& o, FontDescriptor& metrics, std::string* why) {
   std::vector<std::string> candidates;
-  if (const auto given = opts.Value("--metrics")) {
-    candidates.push_back(*given);
+  if (o.metrics) {
+    candidates.push_back(*o.metrics);
   } else {
     for (const auto form : {DescriptorFormat::Text, DescriptorFormat::Xml, DescriptorFormat::Json}) {
-      candidates.push_back(std::filesystem::path(sheet).replace_extension(DescriptorExtension(form)).string());
+      candidates.push_back(std::filesystem::path(o.sheet).replace_extension(DescriptorExtension(form)).string());
     }
   }
   for (const std::string& path : candidates) {
     std::error_code error;
-    if (!opts.Has("--metrics") && !std::filesystem::exists(path, error)) continue;
+    if (!o.metrics && !std::filesystem::exists(path, error)) continue;
     std::string bytes;
     if (!ReadBoundedFile(path.c_str(), DescriptorMaxBytes, bytes, why) || !ReadDescriptor(bytes, metrics, why)) {
       *why = path + ": " + *why;
@@ -103,34 +100,18 @@ bool FindMetrics(const ParsedOptions& opts, const std::string& sheet, FontDescri
   return true;
 }
 
-int RunProportional(const ParsedOptions& opts, const std::string& sheet, const std::string& out, int format) {
+int RunProportional(const CaptionOptions& o, int format) {
   CaptionSetting setting;
-  if (const auto v = opts.Value("--margin")) {
-    const auto m = ParseInt(*v, 0, 1000);
-    if (!m) return UsageError("--margin must be 0 to 1000 pixels");
-    setting.margin = *m;
-  }
-  if (const auto v = opts.Value("--letter-spacing")) {
-    const auto n = ParseInt(*v, -1000, 1000);
-    if (!n) return UsageError("--letter-spacing must be -1000 to 1000 pixels");
-    setting.letterSpacing = *n;
-  }
-  std::optional<std::pair<int, int>> button;
-  if (const auto v = opts.Value("--button")) {
-    button = ParsePair(*v, 1, ImageMaxSide, 'x');
-    if (!button) return UsageError("--button must be WxH, each 1 to 32767 pixels");
-  }
-  const std::string align = opts.Value("--align").value_or("center");
-  if (align != "left" && align != "center" && align != "right") return UsageError("--align must be left, center or right");
-  if (opts.Has("--align") && !button) return UsageError("--align needs --button");
+  setting.margin = o.margin;
+  setting.letterSpacing = o.letterSpacing;
   std::u32string text;
-  if (!DecodeUtf8(*opts.Value("--text"), text)) return UsageError("--text is not UTF-8");
+  if (!DecodeUtf8(o.text, text)) return UsageError(Name, "--text is not UTF-8");
   const std::size_t first = text.find_first_not_of(U' ');
   text = first == std::u32string::npos ? U"" : text.substr(first, text.find_last_not_of(U' ') - first + 1);
   if (text.empty()) return Failure("the caption is empty");
 
   FontDescriptor metrics;
-  if (std::string why; !FindMetrics(opts, sheet, metrics, &why)) return Failure(why);
+  if (std::string why; !FindMetrics(o, metrics, &why)) return Failure(why);
   const CaptionLayout layout = LayOutCaption(metrics, text, setting);
   if (!layout.missing.empty()) {
     const bool question = std::any_of(metrics.glyphs.begin(), metrics.glyphs.end(), [](const auto& g) { return g.id == U'?'; });
@@ -141,14 +122,14 @@ int RunProportional(const ParsedOptions& opts, const std::string& sheet, const s
     return Failure("no character of the caption has a glyph in the sheet");
   }
   long long width = layout.width, height = layout.height, dx = 0, dy = 0;
-  if (button) {
-    if (width > button->first || height > button->second) {
+  if (const auto [buttonWidth, buttonHeight] = o.button; buttonWidth > 0) {
+    if (width > buttonWidth || height > buttonHeight) {
       return Failure("the caption needs " + std::to_string(width) + "x" + std::to_string(height) +
-                     " pixels; the button is " + std::to_string(button->first) + "x" + std::to_string(button->second));
+                     " pixels; the button is " + std::to_string(buttonWidth) + "x" + std::to_string(buttonHeight));
     }
-    dx = align == "left" ? 0 : align == "right" ? button->first - width : (button->first - width) / 2;
-    dy = (button->second - height) / 2;
-    width = button->first, height = button->second;
+    dx = o.align == "left" ? 0 : o.align == "right" ? buttonWidth - width : (buttonWidth - width) / 2;
+    dy = (buttonHeight - height) / 2;
+    width = buttonWidth, height = buttonHeight;
   }
   if (width > ImageMaxSide || height > ImageMaxSide || width * height > MaxCaptionPixels) {
     return Failure("the caption image would be too large: " + std::to_string(width) + "x" + std::to_string(height) +
@@ -158,10 +139,9 @@ int RunProportional(const ParsedOptions& opts, const std::string& sheet, const s
                          static_cast<int>(dy))) {
     return Failure("out of memory");
   }
-  if (std::string why; !SaveImage(ButtonImage, out.c_str(), format, 7, &why)) return Failure(out + ": " + why);
-  if (opts.Has("--boxes")) {
-    // Not into the image's bytes when the image goes to standard output.
-    std::FILE* report = out == "/dev/stdout" ? stderr : stdout;
+  if (std::string why; !SaveImage(ButtonImage, o.out.c_str(), format, 7, &why)) return Failure(o.out + ": " + why);
+  if (o.boxes) {
+    std::FILE* report = IsStandardOutput(o.out) ? stderr : stdout;
     for (const PlacedGlyph& g : layout.glyphs) {
       std::fprintf(report, "%u %lld %lld %d %d\n", static_cast<unsigned>(g.id), g.x + dx, g.y + dy, g.width, g.height);
     }
@@ -169,68 +149,82 @@ int RunProportional(const ParsedOptions& opts, const std::string& sheet, const s
   return ExitDone;
 }
 
+int RunFixed(const CaptionOptions& o, int format, bool withAlpha) {
+  // The same defaults and range as the composer's size fields after a load.
+  const int maxSize = MaxCellSize();
+  const std::pair<const char*, int> given[] = {{"--width", o.width}, {"--height", o.height}};
+  for (const auto& [name, size] : given) {
+    if (size > maxSize) {
+      return UsageError(Name, std::string(name) + " must be 1 to " + std::to_string(maxSize) + " for this sheet");
+    }
+  }
+  const int width = o.width ? o.width : DefaultCellSize(), height = o.height ? o.height : DefaultCellSize();
+  const std::string codes = Utf8ToWindows1252(o.text);
+  const std::string_view caption = TrimCaption(codes);
+  if (caption.empty()) return Failure("the caption is empty");
+  if (static_cast<long long>(caption.size()) * width > ImageMaxSide) {
+    return Failure("the caption image would be wider than " + std::to_string(ImageMaxSide) + " pixels");
+  }
+  if (!ComposeButtonImage(width, height, codes, withAlpha)) return Failure("out of memory");
+  ListCharactersWithoutCell(o.text);
+  if (std::string why; !SaveImage(ButtonImage, o.out.c_str(), format, 7, &why)) return Failure(o.out + ": " + why);
+  return ExitDone;
+}
+
 struct Images {
   ~Images() { ShutdownImages(); }
 };
 
-}  // namespace
-
-int RunCaption(int argc, char** argv) {
-  const ParsedOptions opts = ParseOptions(argc, argv, CaptionOptions);
-  if (opts.Has("--help") || opts.Has("-h")) {
-    std::fputs(CaptionUsage, stdout);
-    return ExitDone;
-  }
-  if (!opts.error.empty()) return UsageError(opts.error);
-  if (!opts.positional.empty()) return UsageError("unexpected argument '" + opts.positional.front() + "'");
-  const auto sheet = opts.Value("--sheet");
-  const auto text = opts.Value("--text");
-  const auto out = opts.Value("-o");
-  if (!sheet || sheet->empty()) return UsageError("--sheet SHEET.bmp is required");
-  if (!text) return UsageError("--text TEXT is required");
-  if (!out || out->empty()) return UsageError("-o OUT.bmp is required");
-  const auto format = OutputFormat(opts, *out);
-  if (!format) return UsageError("--format must be png or bmp");
-
-  const std::string layout = opts.Value("--layout").value_or("fixed");
-  if (layout != "fixed" && layout != "proportional") return UsageError("--layout must be fixed or proportional");
-  for (const char* name : ProportionalOptions) {
-    if (layout == "fixed" && opts.Has(name)) return UsageError(std::string(name) + " needs --layout proportional");
-  }
-  if (layout == "proportional" && (opts.Has("--width") || opts.Has("--height"))) {
-    return UsageError("--width and --height cut fixed cells: not with --layout proportional");
-  }
-
-  Images released;
-  std::string why;
-  if (!ReadImageFile(SheetImageNumber, sheet->c_str(), &why)) return Failure(*sheet + ": " + why);
-  // A sheet with alpha keeps it in a PNG caption; anywhere else it is composed over black, as the window shows it.
-  const bool sheetAlpha = FindImageRecord(SheetImageNumber)->depth == 32;
-  const bool withAlpha = sheetAlpha && *format == ImageFormatPng;
-  if (sheetAlpha && !withAlpha && !FlattenImage(SheetImageNumber, SheetImageNumber)) return Failure("out of memory");
-
-  if (layout == "proportional") return RunProportional(opts, *sheet, *out, *format);
-
-  // The same defaults and range as the composer's size fields after a load.
-  const int maxSize = MaxCellSize();
-  int size[2] = {DefaultCellSize(), DefaultCellSize()};
-  const char* names[2] = {"--width", "--height"};
-  for (int i = 0; i < 2; ++i) {
-    if (const auto v = opts.Value(names[i])) {
-      const auto parsed = ParseInt(*v, MinCellSize, maxSize);
-      if (!parsed) return UsageError(std::string(names[i]) + " must be 1 to " + std::to_string(maxSize) + " for this sheet");
-      size[i] = *parsed;
+int RunCaption(const CaptionOptions& o) {
+  const bool proportional = o.layout == "proportional";
+  const CLI::Option_group* otherLayout = proportional ? o.fixedOptions : o.proportionalOptions;
+  for (const CLI::Option* option : otherLayout->get_options()) {
+    if (option->count()) {
+      return UsageError(Name, option->get_name() + " needs --layout " + (proportional ? "fixed" : "proportional"));
     }
   }
+  const int format = OutputFormat(o.format, o.out);
+  Images released;
+  std::string why;
+  if (!ReadImageFile(SheetImageNumber, o.sheet.c_str(), &why)) return Failure(o.sheet + ": " + why);
+  // A sheet with alpha keeps it in a PNG caption; anywhere else it is composed over black, as the window shows it.
+  const bool sheetAlpha = FindImageRecord(SheetImageNumber)->depth == 32;
+  const bool withAlpha = sheetAlpha && format == ImageFormatPng;
+  if (sheetAlpha && !withAlpha && !FlattenImage(SheetImageNumber, SheetImageNumber)) return Failure("out of memory");
+  return proportional ? RunProportional(o, format) : RunFixed(o, format, withAlpha);
+}
 
-  const std::string codes = Utf8ToWindows1252(*text);
-  const std::string_view caption = TrimCaption(codes);
-  if (caption.empty()) return Failure("the caption is empty");
-  if (static_cast<long long>(caption.size()) * size[0] > ImageMaxSide) {
-    return Failure("the caption image would be wider than " + std::to_string(ImageMaxSide) + " pixels");
-  }
-  if (!ComposeButtonImage(size[0], size[1], codes, withAlpha)) return Failure("out of memory");
-  ListCharactersWithoutCell(*text);
-  if (std::string why; !SaveImage(ButtonImage, out->c_str(), *format, 7, &why)) return Failure(*out + ": " + why);
-  return ExitDone;
+void DeclareCaptionOptions(CLI::App& c, CaptionOptions& o) {
+  c.add_option("--sheet", o.sheet, "the BMP or PNG sheet to cut cells from")->type_name("SHEET")->required();
+  c.add_option("--text", o.text, "the caption, in UTF-8")->type_name("TEXT")->required();
+  AddOutput(c, "-o", "OUT.bmp", o.out, "where to write the caption")->required();
+  AddImageFormat(c, o.format);
+  AddChoice(c, "--layout", o.layout, {"fixed", "proportional"}, "one cell a character, or set like text");
+  o.fixedOptions = c.add_option_group("fixed layout", "the default: one cell of the sheet a character");
+  const NumberRange cell{MinCellSize, ImageMaxSide, "pixels"};
+  const std::string most = "\nat most the larger of 40 and sheet width / 10", shown = "sheet width / 10 - 4";
+  AddNumber(*o.fixedOptions, "--width", "W", o.width, cell, "the width of the cell cut for each character" + most, shown);
+  AddNumber(*o.fixedOptions, "--height", "H", o.height, cell, "its height" + most, shown);
+  o.proportionalOptions = c.add_option_group("proportional layout", "needs --layout proportional");
+  CLI::App& p = *o.proportionalOptions;
+  p.add_option("--metrics", o.metrics,
+               "the sheet's descriptor (NAME.fnt, NAME.xml or NAME.json beside the sheet,\n"
+               "else measured from its pixels)")
+      ->type_name("FILE");
+  AddNumber(p, "--margin", "M", o.margin, {0, 1000, "pixels"}, "space around the caption");
+  AddNumber(p, "--letter-spacing", "N", o.letterSpacing, {-1000, 1000, "pixels"}, "added to each advance");
+  CLI::Option* button = AddPair(p, "--button", "WxH", o.button, {1, ImageMaxSide, "pixels"}, 'x',
+                                "an image of this size, the caption centred in it", false);
+  AddChoice(p, "--align", o.align, {"left", "center", "right"}, "where across the button")->needs(button);
+  p.add_flag("--boxes", o.boxes, "print where each glyph went: code point, x, y, width, height");
+}
+
+}  // namespace
+
+Command AddCaptionCommand(CLI::App& kilnbatch) {
+  CLI::App* command = kilnbatch.add_subcommand(
+      Name, "compose a caption from a BMP or PNG sheet (a PNG sheet with alpha keeps it in a PNG caption)");
+  auto o = std::make_shared<CaptionOptions>();
+  DeclareCaptionOptions(*command, *o);
+  return {command, [o] { return RunCaption(*o); }};
 }

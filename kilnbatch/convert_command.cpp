@@ -1,4 +1,4 @@
-#include <cstdio>
+#include <memory>
 #include <string>
 
 #include "kilnbatch/commands.h"
@@ -8,53 +8,45 @@
 
 namespace {
 
-constexpr const char* ConvertUsage = "usage: kilnbatch convert [--format png|bmp] IN OUT\n";
+constexpr const char* Name = "convert";
 
 constexpr int LoadedImage = 0;
 constexpr int OutputImage = 1;
+
+struct ConvertOptions {
+  std::string in;
+  std::string out;
+  std::string format;
+};
 
 struct ImagesReleased {
   ~ImagesReleased() { ShutdownImages(); }
 };
 
-}  // namespace
-
-int RunConvert(int argc, char** argv) {
-  const ParsedOptions opts = ParseOptions(argc, argv, {{"--format", true}, {"--help", false}, {"-h", false}});
-  if (opts.Has("--help") || opts.Has("-h")) {
-    std::fputs(ConvertUsage, stdout);
-    return ExitDone;
-  }
-  if (!opts.error.empty() || opts.positional.size() != 2) {
-    std::fputs(ConvertUsage, stderr);
-    return ExitUsage;
-  }
-  const char* in = opts.positional[0].c_str();
-  const char* out = opts.positional[1].c_str();
-  const auto format = OutputFormat(opts, out);
-  if (!format) {
-    std::fprintf(stderr, "kilnbatch convert: --format must be png or bmp\n%s", ConvertUsage);
-    return ExitUsage;
-  }
+int RunConvert(const ConvertOptions& o) {
   ImagesReleased released;
-
   std::string why;
-  if (!ReadImageFile(LoadedImage, in, &why)) {
-    std::fprintf(stderr, "kilnbatch: %s: %s\n", in, why.c_str());
-    return ExitFailed;
-  }
+  if (!ReadImageFile(LoadedImage, o.in.c_str(), &why)) return Failure(Name, o.in + ": " + why);
   // Written at 24 bits whatever depth the input had, alpha composited over
   // black: a 24-bit picture is written as it was read, anything else from a
   // flattened copy.
   const ImageRecord* loaded = FindImageRecord(LoadedImage);
   const bool plain = loaded->depth == 24 && loaded->sourceDepth != 32;
-  if (!plain && !FlattenImage(LoadedImage, OutputImage)) {
-    std::fprintf(stderr, "kilnbatch: %s: out of memory\n", in);
-    return ExitFailed;
-  }
-  if (!SaveImage(plain ? LoadedImage : OutputImage, out, *format, 7, &why)) {
-    std::fprintf(stderr, "kilnbatch convert: %s: %s\n", out, why.c_str());
-    return ExitFailed;
+  if (!plain && !FlattenImage(LoadedImage, OutputImage)) return Failure(Name, o.in + ": out of memory");
+  if (!SaveImage(plain ? LoadedImage : OutputImage, o.out.c_str(), OutputFormat(o.format, o.out), 7, &why)) {
+    return Failure(Name, o.out + ": " + why);
   }
   return ExitDone;
+}
+
+}  // namespace
+
+Command AddConvertCommand(CLI::App& kilnbatch) {
+  CLI::App* command = kilnbatch.add_subcommand(
+      Name, "read any BMP or PNG file and write it as a 24-bit BMP or PNG (alpha composited over black)");
+  auto o = std::make_shared<ConvertOptions>();
+  command->add_option("IN", o->in, "the BMP or PNG file to read")->type_name("")->required();
+  AddOutput(*command, "OUT", "", o->out, "where to write it")->required();
+  AddImageFormat(*command, o->format);
+  return {command, [o] { return RunConvert(*o); }};
 }

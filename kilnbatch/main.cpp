@@ -1,124 +1,94 @@
 #include <cstdio>
-#include <cstring>
 #include <new>
+#include <string>
+#include <string_view>
 
 #include "kiln_version.h"
 #include "kilnbatch/commands.h"
+#include "kilnbatch/options.h"
 #include "raster/bmp_file.h"
 
 namespace {
 
-constexpr const char* Usage =
-    "usage: kilnbatch sheet -o OUT.bmp [options]\n"
-    "       kilnbatch caption --sheet SHEET.bmp --text TEXT -o OUT.bmp [--width W] [--height H]\n"
-    "       kilnbatch convert [--format png|bmp] IN OUT\n"
-    "       (an output named \"-\" is standard output)\n"
-    "       kilnbatch help [sheet|caption|convert] | --help | --version\n"
-    "       (COMMAND --help or -h prints that command's usage)\n";
+constexpr const char* Footer =
+    "An output named \"-\" is standard output.\n"
+    "Exit codes: 0 done, 1 a file could not be read or written, 2 a usage error.";
 
-constexpr const char* Help =
-    "kilnbatch: the bitmap lettering engine on the command line.\n"
-    "\n"
-    "  sheet    build a character sheet: codes 32 to 126 in a 10-column grid\n"
-    "           -o OUT.bmp        where to write it (required)\n"
-    "           --font NAME       face name (Arial)\n"
-    "           --size PT         1 to 400 points (8)\n"
-    "           --bold --italic --underline --strikeout\n"
-    "           --colour RRGGBB   text colour (FFFFFF)\n"
-    "           --background RRGGBB  (000000)\n"
-    "           --shadow          draw the layered shadow\n"
-    "           --shadow-size PT  1 to 400 points (8, whatever --size is: give\n"
-    "                             the text's size for a shadow of the same face)\n"
-    "           --shadow-colour RRGGBB  (000000)\n"
-    "           --offset X,Y      shadow offset, each -20 to 20 (0,0)\n"
-    "           --count C         shadow passes, 1 to 10 (1)\n"
-    "           --preview FILE    also write the 200 x 200 preview of --test\n"
-    "           --test TEXT       preview text (A)\n"
-    "           --dpi N           pixels per inch for point sizes (96)\n"
-    "           --format png|bmp  the sheet's format; else PNG for a .png name, else BMP\n"
-    "                             (the preview follows its own name)\n"
-    "  caption  compose a caption from a BMP or PNG sheet (--format as for sheet;\n"
-    "           a PNG with alpha gives a PNG caption with alpha, else over black)\n"
-    "           --width W --height H  cell rectangle, 1 to max(40, sheet width / 10);\n"
-    "                                 both default to sheet width / 10 - 4\n"
-    "  convert  read any BMP or PNG file and write it as a 24-bit BMP or PNG\n"
-    "           (--format as for sheet; alpha composited over black)\n"
-    "\n"
-    "Exit codes: 0 done, 1 a file could not be read or written, 2 a usage error.\n";
-
-// "-" as an output file names standard output, which the writer writes
-// through at its current offset.
-void NameStandardOutput(int argc, char** argv) {
-  static char standardOutput[] = "/dev/stdout", standardOutputOption[] = "-o=/dev/stdout";
-  const bool convert = std::strcmp(argv[1], "convert") == 0;
-  for (int i = 2; i < argc; ++i) {
-    const char* before = argv[i - 1];
-    const bool output =
-        convert ? argc >= 4 && i == argc - 1 : !std::strcmp(before, "-o") || !std::strcmp(before, "--preview");
-    if (output && !std::strcmp(argv[i], "-")) argv[i] = standardOutput;
-    if (!convert && !std::strcmp(argv[i], "-o=-")) argv[i] = standardOutputOption;
-  }
+// Every command with its options, for `kilnbatch help` and `kilnbatch --help`.
+std::string EveryCommandsHelp(const CLI::App& kilnbatch) {
+  return kilnbatch.get_formatter()->make_help(&kilnbatch, kilnbatch.get_name(), CLI::AppFormatMode::All);
 }
 
-using Command = int (*)(int, char**);
-
-Command FindCommand(const char* name) {
-  if (std::strcmp(name, "sheet") == 0) return RunSheet;
-  if (std::strcmp(name, "caption") == 0) return RunCaption;
-  if (std::strcmp(name, "convert") == 0) return RunConvert;
-  return nullptr;
+// The command a failed command line was for, so that its message names it.
+std::string CommandName(const CLI::App& kilnbatch) {
+  const auto chosen = kilnbatch.get_subcommands();
+  return chosen.empty() ? "" : chosen.front()->get_name();
 }
 
-// `kilnbatch help [COMMAND]`: the general help, or the command's own usage,
-// which the command prints when given --help.
-int RunHelp(int argc, char** argv) {
-  if (argc == 0) {
-    std::fputs(Help, stdout);
-    std::fputs(Usage, stdout);
-    return ExitDone;
-  }
-  const Command command = argc == 1 ? FindCommand(argv[0]) : nullptr;
-  if (!command) {
-    if (argc == 1) {
-      std::fprintf(stderr, "kilnbatch help: unknown command '%s'\n", argv[0]);
-    } else {
-      std::fputs("kilnbatch help: one command at most\n", stderr);
-    }
-    std::fputs(Usage, stderr);
-    return ExitUsage;
-  }
-  static char helpOption[] = "--help";
-  char* help[] = {helpOption, nullptr};
-  return command(1, help);
+// "kilnbatch COMMAND", or "kilnbatch" alone before any command.
+std::string Program(std::string_view command) {
+  return command.empty() ? "kilnbatch" : "kilnbatch " + std::string(command);
 }
 
 }  // namespace
 
+int UsageError(std::string_view command, const std::string& message) {
+  std::fprintf(stderr, "%s: %s\n", Program(command).c_str(), message.c_str());
+  return ExitUsage;
+}
+
+int Failure(std::string_view command, const std::string& message) {
+  std::fprintf(stderr, "%s: %s\n", Program(command).c_str(), message.c_str());
+  return ExitFailed;
+}
+
 int main(int argc, char** argv) {
   RemovePartialWriteOnSignals();  // an interrupted save leaves no temporary file behind
-  if (argc < 2) {
-    std::fputs(Usage, stderr);
-    return ExitUsage;
+  CLI::App kilnbatch("kilnbatch: the bitmap lettering engine on the command line.", "kilnbatch");
+  kilnbatch.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);  // a repeated option: the last counts
+  kilnbatch.footer(Footer);
+  kilnbatch.set_help_flag("-h,--help", "print this command's options");  // each command takes it as it is made
+  const Command commands[] = {AddSheetCommand(kilnbatch), AddCaptionCommand(kilnbatch), AddConvertCommand(kilnbatch)};
+  CLI::App* help = kilnbatch.add_subcommand("help", "print the options of every command, or of COMMAND");
+  std::string topic;
+  AddChoice(*help, "COMMAND", topic, {"sheet", "caption", "convert"}, "the command");
+  // The program's own -h and --help print every command's options.
+  kilnbatch.set_help_flag();
+  kilnbatch.set_help_all_flag("-h,--help", "print the options of every command");
+  kilnbatch.set_version_flag("--version", std::string("kilnbatch ") + KilnVersion, "print the version");
+  kilnbatch.require_subcommand(1);
+  try {
+    kilnbatch.parse(argc, argv);
+  } catch (const CLI::CallForAllHelp&) {
+    std::fputs(EveryCommandsHelp(kilnbatch).c_str(), stdout);
+    return ExitDone;
+  } catch (const CLI::CallForHelp&) {
+    std::fputs(kilnbatch.help().c_str(), stdout);
+    return ExitDone;
+  } catch (const CLI::CallForVersion& version) {
+    std::printf("%s\n", version.what());
+    return ExitDone;
+  } catch (const CLI::ParseError& error) {
+    if (argc < 2) return UsageError("", "a command is needed: sheet, caption, convert or help");
+    if (kilnbatch.get_subcommands().empty() && argv[1][0] != '-') {
+      return UsageError("", std::string("unknown command '") + argv[1] + "'");
+    }
+    return UsageError(CommandName(kilnbatch), error.what());
   }
-  const char* command = argv[1];
-  if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "-h") == 0 || std::strcmp(command, "help") == 0) {
-    return RunHelp(std::strcmp(command, "help") == 0 ? argc - 2 : 0, argv + 2);
-  }
-  if (std::strcmp(command, "--version") == 0) {
-    std::printf("kilnbatch %s\n", KilnVersion);
+  if (help->parsed()) {
+    const std::string text =
+        topic.empty() ? EveryCommandsHelp(kilnbatch) : kilnbatch.get_subcommand(topic)->help(kilnbatch.get_name());
+    std::fputs(text.c_str(), stdout);
     return ExitDone;
   }
-  NameStandardOutput(argc, argv);
-  if (const Command run = FindCommand(command)) {
+  for (const Command& command : commands) {
+    if (!command.app->parsed()) continue;
     // Sizes are checked before anything large is taken; what memory still runs out is a failure, not a crash.
     try {
-      return run(argc - 2, argv + 2);
+      return command.run();
     } catch (const std::bad_alloc&) {
-      std::fprintf(stderr, "kilnbatch %s: out of memory\n", command);
-      return ExitFailed;
+      return Failure(command.app->get_name(), "out of memory");
     }
   }
-  std::fprintf(stderr, "kilnbatch: unknown command '%s'\n", command);
-  std::fputs(Usage, stderr);
-  return ExitUsage;
+  return ExitUsage;  // require_subcommand leaves no way here
 }

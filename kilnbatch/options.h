@@ -1,39 +1,47 @@
-// Command-line options of the form "--name value", "--name=value" or a bare
-// "--flag", with strict number and colour parsing.
+// kilnbatch's options on CLI11. Each is declared once, with its range,
+// default and meaning: the checks and the help are both made from that.
 #pragma once
 
+#include <CLI/CLI.hpp>
+
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
-struct OptionSpec {
-  std::string_view name;  // "--size", or "-o"
-  bool takesValue;
+struct NumberRange {
+  int lo;
+  int hi;
+  std::string_view unit;  // "points", or empty
 };
 
-struct ParsedOptions {
-  std::vector<std::pair<std::string, std::string>> values;  // in the order given
-  std::vector<std::string> positional;
-  std::string error;  // non-empty when the command line is malformed
+// A whole decimal number (a leading "+" allowed) within `range` into `into`,
+// whose value is the default the help shows, unless `shown` says otherwise.
+CLI::Option* AddNumber(CLI::App& command, const std::string& name, const std::string& label, int& into,
+                       NumberRange range, const std::string& meaning, const std::string& shown = {});
+// Six hex digits, red first, with or without "#", into `into` as 0x00BBGGRR.
+CLI::Option* AddColour(CLI::App& command, const std::string& name, std::uint32_t& into, const std::string& meaning);
+// Two numbers parted by `separator` ("X,Y", "WxH"), each within `range`.
+// Without `shown`, the help shows no default.
+CLI::Option* AddPair(CLI::App& command, const std::string& name, const std::string& label, std::pair<int, int>& into,
+                     NumberRange range, char separator, const std::string& meaning, bool shown = true);
+// One of `choices`; a non-empty `into` is the default the help shows.
+CLI::Option* AddChoice(CLI::App& command, const std::string& name, std::string& into,
+                       const std::vector<std::string>& choices, const std::string& meaning);
+// The same, repeatable, each value given once into `into`, in order.
+CLI::Option* AddChoices(CLI::App& command, const std::string& name, std::vector<std::string>& into,
+                        const std::vector<std::string>& choices, const std::string& meaning);
+// A file to write, at any position: "-" is standard output, written through
+// as "/dev/stdout" is.
+CLI::Option* AddOutput(CLI::App& command, const std::string& name, const std::string& label, std::string& into,
+                       const std::string& meaning);
+// `--format png|bmp` into `into`.
+CLI::Option* AddImageFormat(CLI::App& command, std::string& into);
 
-  bool Has(std::string_view name) const;
-  // The last value given for `name`.
-  std::optional<std::string> Value(std::string_view name) const;
-  // Every value given for `name`, in order.
-  std::vector<std::string> Values(std::string_view name) const;
-};
+// Refuses `option` given without any of `others`; its help says so.
+CLI::Option* NeedsOneOf(CLI::Option* option, const std::vector<const CLI::Option*>& others);
 
-ParsedOptions ParseOptions(int argc, char** argv, const std::vector<OptionSpec>& specs);
-
-// The image format of an output at `path`: `--format png|bmp` when given
-// (nothing when it names neither), else PNG for a ".png" name, else BMP.
-std::optional<int> OutputFormat(const ParsedOptions& opts, std::string_view path);
-
-// A whole decimal number, optionally signed, within [lo, hi].
-std::optional<int> ParseInt(std::string_view text, int lo, int hi);
-// Six hex digits, red first, with or without "#": the colour as 0x00BBGGRR.
-std::optional<std::uint32_t> ParseColour(std::string_view text);
-// "X,Y" (another separator if given) with each within [lo, hi].
-std::optional<std::pair<int, int>> ParsePair(std::string_view text, int lo, int hi, char separator = ',');
+// The image format of an output at `path`: `format` ("png" or "bmp") when
+// given, else PNG for a ".png" name, else BMP.
+int OutputFormat(const std::string& format, std::string_view path);

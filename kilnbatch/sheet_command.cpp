@@ -1,51 +1,175 @@
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <string>
 #include <tuple>
+#include <vector>
 
-#include "kilnbatch/character_lists.h"
-#include "kilnbatch/commands.h"
-#include "kilnbatch/options.h"
-#include "raster/bmp_file.h"
-#include "raster/image.h"
-#include "renderer/renderer_settings.h"
-#include "renderer/sheet_build.h"
 #include "core/font_descriptor.h"
 #include "core/fonts.h"
 #include "core/sheet_format.h"
 #include "core/text_codes.h"
+#include "kilnbatch/character_lists.h"
+#include "kilnbatch/commands.h"
+#include "kilnbatch/options.h"
+#include "kilnbatch/standard_output.h"
 #include "platform/font_handles.h"
+#include "raster/bmp_file.h"
+#include "raster/image.h"
+#include "renderer/renderer_settings.h"
+#include "renderer/sheet_build.h"
 
 namespace {
 
-constexpr const char* SheetUsage =
-    "usage: kilnbatch sheet -o OUT.bmp [--font NAME] [--size PT] [--bold] [--italic]\n"
-    "         [--underline] [--strikeout] [--colour RRGGBB] [--background RRGGBB]\n"
-    "         [--shadow] [--shadow-size PT] [--shadow-colour RRGGBB] [--offset X,Y]\n"
-    "         [--fit [--padding P]] [--charset ascii|windows-1252]\n"
-    "         [--chars SPEC | --chars-file FILE [--columns N]] [--transparent]\n"
-    "         [--descriptor text|xml|json]...\n"
-    "         [--count C] [--preview PREVIEW.bmp] [--test TEXT] [--dpi N] [--format png|bmp]\n"
-    "       --shadow-size stays 8 points whatever --size is: give it the text's size\n"
-    "       for a shadow as large as the text.\n";
+constexpr const char* Name = "sheet";
 
-const std::vector<OptionSpec> SheetOptions = {
-    {"-o", true},          {"--font", true},        {"--size", true},         {"--bold", false},
-    {"--italic", false},   {"--underline", false},  {"--strikeout", false},   {"--colour", true},
-    {"--background", true}, {"--shadow", false},    {"--shadow-size", true},  {"--shadow-colour", true},
-    {"--offset", true},    {"--count", true},       {"--preview", true},      {"--test", true},
-    {"--fit", false},      {"--padding", true},
-    {"--dpi", true},       {"--format", true},      {"--charset", true},      {"--chars", true},
-    {"--chars-file", true}, {"--columns", true},    {"--transparent", false}, {"--descriptor", true},
-    {"--help", false},     {"-h", false},
+struct SheetOptions {
+  RendererSettings settings;
+  std::string out;
+  std::string format;
+  bool shadow = false;
+  bool bold = false, italic = false, underline = false, strikeout = false;
+  std::pair<int, int> offset{0, 0};
+  int count = MinShadowCount;
+  std::string preview;
+  std::string test = "A";
+  int dpi = DefaultFontResolution;
+  bool fit = false;
+  int padding = 1;  // pixels of background around the drawing in a fitted cell
+  std::string charset;
+  std::string chars;
+  std::optional<std::string> charsFile;
+  int columns = SheetColumns;
+  bool transparent = false;
+  std::vector<std::string> descriptors;
 };
 
-int UsageError(const std::string& message) {
-  std::fprintf(stderr, "kilnbatch sheet: %s\n%s", message.c_str(), SheetUsage);
-  return ExitUsage;
+// What the options ask for, checked, and what the build fills in.
+struct SheetPlan {
+  int format = ImageFormatBmp;
+  SheetRequest request;
+  std::vector<std::pair<DescriptorFormat, std::string>> descriptors;  // each beside the image, named after it
+  std::vector<char32_t> missing;  // characters the face lacks, when the characters are chosen
+  FontDescriptor descriptor;
+};
+
+std::optional<DescriptorFormat> DescriptorFormatNamed(const std::string& name) {
+  if (name == "text") return DescriptorFormat::Text;
+  if (name == "xml") return DescriptorFormat::Xml;
+  if (name == "json") return DescriptorFormat::Json;
+  return std::nullopt;
+}
+
+// The checks that need more than one option; each option's own range and
+// what it needs or excludes were checked as it was read.
+int ReadSheetOptions(const SheetOptions& o, SheetPlan& plan) {
+  plan.format = OutputFormat(o.format, o.out);
+  if (o.transparent && plan.format != ImageFormatPng) {
+    return UsageError(Name, "--transparent needs a PNG sheet (-o NAME.png or --format png)");
+  }
+  // Under one pixel a font cannot be made at all: that is the sizes' fault, not a sheet too large.
+  for (const auto& [name, points, used] :
+       {std::tuple{"--size", o.settings.fontSize, true}, {"--shadow-size", o.settings.shadowSize, o.shadow}}) {
+    if (used && PointsToPixels(points, o.dpi) < 1) {
+      return UsageError(Name, std::string(name) + " " + std::to_string(points) + " at --dpi " + std::to_string(o.dpi) +
+                                  " is under one pixel high");
+    }
+  }
+  for (const std::string& name : o.descriptors) {
+    const DescriptorFormat format = *DescriptorFormatNamed(name);
+    const std::string path = std::filesystem::path(o.out).replace_extension(DescriptorExtension(format)).string();
+    // Standard output (wherever it is redirected), an open file's link, a FIFO
+    // or a device has no folder to put a descriptor beside; a folder under
+    // /dev such as /dev/shm is a folder like any other.
+    std::error_code error;
+    const auto type = std::filesystem::status(o.out, error).type();
+    const bool stream = o.out == "/dev/stdout" || o.out == "/dev/stderr" || o.out.starts_with("/dev/fd/") ||
+                        o.out.starts_with("/proc/");
+    if (path == o.out || stream ||
+        (type != std::filesystem::file_type::not_found && type != std::filesystem::file_type::regular)) {
+      return UsageError(Name, "--descriptor needs -o naming an image file to write it beside");
+    }
+    if (std::none_of(plan.descriptors.begin(), plan.descriptors.end(), [&](const auto& d) { return d.first == format; })) {
+      plan.descriptors.emplace_back(format, path);
+    }
+  }
+  // Overlapping cells have no rectangle of their own to describe: a descriptor implies --fit.
+  if (o.fit || !o.descriptors.empty()) plan.request.fitPadding = o.padding;
+  if (o.charset == "windows-1252") plan.request.lastCode = Windows1252SheetLastCode;
+  plan.request.columns = o.columns;
+  plan.request.transparent = o.transparent;
+  return ExitDone;
+}
+
+// The characters `--chars` or `--chars-file` choose, the file read last of
+// all, for a command line that is otherwise right.
+int ChooseCharacters(const SheetOptions& o, SheetPlan& plan) {
+  std::string why;
+  if (!o.chars.empty()) plan.request.characters = *ParseCharacterRanges(o.chars, &why);
+  if (o.charsFile) {
+    auto read = ReadCharactersFile(o.charsFile->c_str(), &why);
+    if (!read) return Failure(Name, *o.charsFile + ": " + why);
+    plan.request.characters = std::move(*read);
+  }
+  return ExitDone;
+}
+
+// Builds the sheet and its preview; the cell size, or 0 when it cannot be made.
+int BuildSheet(const SheetOptions& o, SheetPlan& plan) {
+  // With the characters chosen, those the face lacks are left out and listed.
+  if (!o.charset.empty() || !o.chars.empty() || o.charsFile) plan.request.missing = &plan.missing;
+  if (!plan.descriptors.empty()) plan.request.descriptor = &plan.descriptor;
+  SetFontResolution(o.dpi);
+  rendererSettings = o.settings;
+  rendererSettings.shadowOffsetX = o.offset.first;
+  rendererSettings.shadowOffsetY = o.offset.second;
+  rendererSettings.styleBits = (o.bold ? FontBold : 0) | (o.italic ? FontItalic : 0) |
+                               (o.underline ? FontUnderline : 0) | (o.strikeout ? FontStrikeOut : 0);
+  if (!MakeImage(PreviewImage, PreviewSide, PreviewSide)) {
+    Failure(Name, "out of memory");
+    return 0;
+  }
+  const int cell = BuildCharacterSheet(o.shadow, o.count, Utf8ToWindows1252(o.test), plan.request);
+  if (!cell) {
+    Failure(Name, plan.request.characters.empty()
+                      ? "the character sheet would be too large for this font size"
+                      : "the character sheet would be too large: fewer characters, a smaller size or other --columns may fit");
+    return 0;
+  }
+  if (const PlatformFont* face = FontOfHandle(FontHandle(FaceFont)); face && face->IsFallback()) {
+    std::fprintf(stderr, "kilnbatch sheet: warning: no face \"%s\" here; drawn with \"%s\"\n", o.settings.fontName.c_str(),
+                 face->FamilyName().c_str());
+  }
+  if (!plan.missing.empty()) {
+    std::fprintf(stderr, "kilnbatch sheet: the face has no glyph for%s\n",
+                 CodePointNames(std::u32string(plan.missing.begin(), plan.missing.end())).c_str());
+  }
+  return cell;
+}
+
+// The preview, then the image and its descriptors, then the report.
+int WriteSheetSet(const SheetOptions& o, SheetPlan& plan, int cell) {
+  // The preview first: when it cannot be written, the sheet is left as it was.
+  if (std::string why; !o.preview.empty() &&
+                       !SaveImage(PreviewImage, o.preview.c_str(), ImageFormatForName(o.preview), 7, &why)) {
+    return Failure(Name, o.preview + ": " + why);
+  }
+  // The image and its descriptors are each written whole before any replaces its file.
+  std::vector<FileToReplace> files{{o.out, ImageFileWriter(SheetImage, plan.format)}};
+  plan.descriptor.pageFile = std::filesystem::path(o.out).filename().string();
+  for (const auto& [form, path] : plan.descriptors) {
+    files.push_back({path, [text = WriteDescriptor(plan.descriptor, form)](int fd) {
+                       return WriteAll(fd, reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+                     }});
+  }
+  std::size_t failed = 0;
+  if (std::string why; !ReplaceFiles(files, &failed, &why)) return Failure(Name, files[failed].path + ": " + why);
+  const bool imageOnStdout = IsStandardOutput(o.out) || (!o.preview.empty() && IsStandardOutput(o.preview));
+  const ImageRecord* sheet = FindImageRecord(SheetImage);
+  std::fprintf(imageOnStdout ? stderr : stdout, "cell %d, sheet %dx%d\n", cell, sheet->width, sheet->height);
+  return ExitDone;
 }
 
 struct Images {
@@ -55,197 +179,67 @@ struct Images {
   }
 };
 
+int RunSheet(const SheetOptions& o) {
+  SheetPlan plan;
+  if (const int refused = ReadSheetOptions(o, plan)) return refused;
+  if (const int refused = ChooseCharacters(o, plan)) return refused;
+  Images released;
+  const int cell = BuildSheet(o, plan);
+  return cell ? WriteSheetSet(o, plan, cell) : ExitFailed;
+}
+
+void DeclareSheetOptions(CLI::App& c, SheetOptions& o) {
+  const NumberRange points{MinFontSize, MaxFontSize, "points"};
+  AddOutput(c, "-o", "OUT.bmp", o.out, "where to write the sheet")->required();
+  c.add_option("--font", o.settings.fontName, "face name (" + o.settings.fontName + ")")->type_name("NAME");
+  AddNumber(c, "--size", "PT", o.settings.fontSize, points, "text size");
+  c.add_flag("--bold", o.bold, "bold face");
+  c.add_flag("--italic", o.italic, "italic face");
+  c.add_flag("--underline", o.underline, "underlined");
+  c.add_flag("--strikeout", o.strikeout, "struck out");
+  AddColour(c, "--colour", o.settings.textColour, "text colour");
+  CLI::Option* background = AddColour(c, "--background", o.settings.backgroundColour, "background colour");
+  c.add_flag("--shadow", o.shadow, "draw the layered shadow");
+  AddNumber(c, "--shadow-size", "PT", o.settings.shadowSize, points,
+            "shadow size\nstays 8 whatever --size is: give it the text's size for a shadow as large");
+  AddColour(c, "--shadow-colour", o.settings.shadowColour, "shadow colour");
+  AddPair(c, "--offset", "X,Y", o.offset, {-MaxShadowOffset, MaxShadowOffset, "pixels"}, ',', "shadow offset");
+  AddNumber(c, "--count", "C", o.count, {MinShadowCount, MaxShadowCount, "passes"}, "shadow thickness");
+  AddOutput(c, "--preview", "FILE", o.preview, "also write the 200 x 200 preview of --test, before the sheet");
+  c.add_option("--test", o.test, "preview text (" + o.test + ")")->type_name("TEXT");
+  AddNumber(c, "--dpi", "N", o.dpi, {1, 1200, ""}, "pixels per inch for point sizes");
+  AddImageFormat(c, o.format);
+  CLI::Option* fit = c.add_flag("--fit", o.fit, "cells as small as hold every glyph's whole drawing, face and shadow");
+  CLI::Option* descriptor = AddChoices(c, "--descriptor", o.descriptors, {"text", "xml", "json"},
+                                       "also write the sheet's metrics beside it as NAME.fnt, NAME.xml or NAME.json;\n"
+                                       "implies --fit");
+  NeedsOneOf(AddNumber(c, "--padding", "P", o.padding, {0, 100, "pixels"}, "background around each drawing in a fitted cell"),
+             {fit, descriptor});
+  CLI::Option* charset = AddChoice(c, "--charset", o.charset, {"ascii", "windows-1252"},
+                                   "codes 32 to 126 (the default) or to 255, laid out by code;\n"
+                                   "characters the face lacks are listed and left empty");
+  CLI::Option* chars = c.add_option("--chars", o.chars,
+                                    "only these characters, in code-point order: code points and ranges\n"
+                                    "parted by commas, decimal, 0x or U+ hex, such as 32-126,U+0400-U+044F")
+                           ->type_name("SPEC")
+                           ->check(CLI::Validator([](std::string& spec) {
+                             std::string why;
+                             return ParseCharacterRanges(spec, &why) ? std::string() : why;
+                           }, ""));
+  CLI::Option* charsFile = c.add_option("--chars-file", o.charsFile,
+                                        "the same for every distinct character of a UTF-8 text file of up to 16 MiB")
+                               ->type_name("FILE");
+  charset->excludes(chars)->excludes(charsFile);
+  chars->excludes(charsFile);
+  NeedsOneOf(AddNumber(c, "--columns", "N", o.columns, {1, ImageMaxSide, ""}, "cells a row"), {chars, charsFile});
+  c.add_flag("--transparent", o.transparent, "a fully transparent background (PNG only)")->excludes(background);
+}
+
 }  // namespace
 
-int RunSheet(int argc, char** argv) {
-  const ParsedOptions opts = ParseOptions(argc, argv, SheetOptions);
-  if (opts.Has("--help") || opts.Has("-h")) {
-    std::fputs(SheetUsage, stdout);
-    return ExitDone;
-  }
-  if (!opts.error.empty()) return UsageError(opts.error);
-  if (!opts.positional.empty()) return UsageError("unexpected argument '" + opts.positional.front() + "'");
-  const auto out = opts.Value("-o");
-  if (!out || out->empty()) return UsageError("-o OUT.bmp is required");
-  const auto format = OutputFormat(opts, *out);
-  if (!format) return UsageError("--format must be png or bmp");
-
-  RendererSettings s;
-  bool shadowOn = opts.Has("--shadow");
-  int count = MinShadowCount;
-  std::string test = "A";
-  int dpi = DefaultFontResolution;
-  int padding = 1;  // pixels of background around the drawing in a fitted cell
-
-  auto number = [&](const char* name, int lo, int hi, int& into) {
-    const auto v = opts.Value(name);
-    if (!v) return true;
-    const auto parsed = ParseInt(*v, lo, hi);
-    if (!parsed) return false;
-    into = *parsed;
-    return true;
-  };
-  auto colour = [&](const char* name, std::uint32_t& into) {
-    const auto v = opts.Value(name);
-    if (!v) return true;
-    const auto parsed = ParseColour(*v);
-    if (!parsed) return false;
-    into = *parsed;
-    return true;
-  };
-  if (!number("--size", MinFontSize, MaxFontSize, s.fontSize)) return UsageError("--size must be 1 to 400 points");
-  if (!number("--shadow-size", MinFontSize, MaxFontSize, s.shadowSize)) {
-    return UsageError("--shadow-size must be 1 to 400 points");
-  }
-  if (!number("--count", MinShadowCount, MaxShadowCount, count)) return UsageError("--count must be 1 to 10");
-  if (!number("--dpi", 1, 1200, dpi)) return UsageError("--dpi must be 1 to 1200");
-  if (!number("--padding", 0, 100, padding)) return UsageError("--padding must be 0 to 100 pixels");
-  if (opts.Has("--padding") && !opts.Has("--fit") && !opts.Has("--descriptor")) {
-    return UsageError("--padding needs --fit");
-  }
-  const auto charsetName = opts.Value("--charset");
-  if (charsetName && *charsetName != "ascii" && *charsetName != "windows-1252") {
-    return UsageError("--charset must be ascii or windows-1252");
-  }
-  SheetRequest request;
-  // Overlapping cells have no rectangle of their own to describe: a descriptor implies --fit.
-  if (opts.Has("--fit") || opts.Has("--descriptor")) request.fitPadding = padding;
-  if (charsetName == "windows-1252") request.lastCode = Windows1252SheetLastCode;
-  const auto chars = opts.Value("--chars"), charsFile = opts.Value("--chars-file");
-  if ((charsetName ? 1 : 0) + (chars ? 1 : 0) + (charsFile ? 1 : 0) > 1) {
-    return UsageError("--charset, --chars and --chars-file each choose the characters: give one");
-  }
-  if (std::string why; chars) {
-    auto parsed = ParseCharacterRanges(*chars, &why);
-    if (!parsed) return UsageError("--chars: " + why);
-    request.characters = std::move(*parsed);
-  }
-  if (opts.Has("--columns") && !chars && !charsFile) return UsageError("--columns needs --chars or --chars-file");
-  if (!number("--columns", 1, ImageMaxSide, request.columns)) return UsageError("--columns must be 1 to 32767");
-  if (opts.Has("--transparent") && *format != ImageFormatPng) {
-    return UsageError("--transparent needs a PNG sheet (-o NAME.png or --format png)");
-  }
-  if (opts.Has("--transparent") && opts.Has("--background")) {
-    return UsageError("--transparent leaves no background to colour");
-  }
-  request.transparent = opts.Has("--transparent");
-  // With the characters chosen, those the face lacks are left out and listed.
-  std::vector<char32_t> missing;
-  if (charsetName || chars || charsFile) request.missing = &missing;
-  if (!colour("--colour", s.textColour)) return UsageError("--colour must be six hex digits, RRGGBB");
-  if (!colour("--background", s.backgroundColour)) return UsageError("--background must be six hex digits, RRGGBB");
-  if (!colour("--shadow-colour", s.shadowColour)) {
-    return UsageError("--shadow-colour must be six hex digits, RRGGBB");
-  }
-  if (const auto v = opts.Value("--offset")) {
-    const auto pair = ParsePair(*v, -MaxShadowOffset, MaxShadowOffset);
-    if (!pair) return UsageError("--offset must be X,Y with each -20 to 20");
-    s.shadowOffsetX = pair->first;
-    s.shadowOffsetY = pair->second;
-  }
-  if (const auto v = opts.Value("--font")) s.fontName = *v;
-  if (const auto v = opts.Value("--test")) test = Utf8ToWindows1252(*v);
-  s.styleBits = (opts.Has("--bold") ? FontBold : 0) | (opts.Has("--italic") ? FontItalic : 0) |
-                (opts.Has("--underline") ? FontUnderline : 0) | (opts.Has("--strikeout") ? FontStrikeOut : 0);
-
-  // Under one pixel a font cannot be made at all: that is the sizes' fault,
-  // not a sheet too large.
-  for (const auto& [name, points, used] : {std::tuple{"--size", s.fontSize, true}, {"--shadow-size", s.shadowSize, shadowOn}}) {
-    if (used && PointsToPixels(points, dpi) < 1) {
-      return UsageError(std::string(name) + " " + std::to_string(points) + " at --dpi " + std::to_string(dpi) +
-                        " is under one pixel high");
-    }
-  }
-
-  // Each descriptor beside the image, named after it.
-  std::vector<std::pair<DescriptorFormat, std::string>> descriptors;
-  for (const std::string& name : opts.Values("--descriptor")) {
-    const auto format = name == "text" ? std::optional(DescriptorFormat::Text)
-                        : name == "xml" ? std::optional(DescriptorFormat::Xml)
-                        : name == "json" ? std::optional(DescriptorFormat::Json) : std::nullopt;
-    if (!format) return UsageError("--descriptor must be text, xml or json");
-    const std::string path = std::filesystem::path(*out).replace_extension(DescriptorExtension(*format)).string();
-    // Standard output (wherever it is redirected), an open file's link, a FIFO
-    // or a device has no folder to put a descriptor beside; a folder under
-    // /dev such as /dev/shm is a folder like any other.
-    std::error_code error;
-    const auto type = std::filesystem::status(*out, error).type();
-    const bool stream = *out == "/dev/stdout" || *out == "/dev/stderr" || out->starts_with("/dev/fd/") ||
-                        out->starts_with("/proc/");
-    if (path == *out || stream ||
-        (type != std::filesystem::file_type::not_found && type != std::filesystem::file_type::regular)) {
-      return UsageError("--descriptor needs -o naming an image file to write it beside");
-    }
-    if (std::find_if(descriptors.begin(), descriptors.end(), [&](const auto& d) { return d.first == *format; }) ==
-        descriptors.end()) {
-      descriptors.emplace_back(*format, path);
-    }
-  }
-  FontDescriptor descriptor;
-  if (!descriptors.empty()) request.descriptor = &descriptor;
-
-  // The file last among the checks: it is read only for a command line that is otherwise right.
-  if (std::string why; charsFile) {
-    auto read = ReadCharactersFile(charsFile->c_str(), &why);
-    if (!read) {
-      std::fprintf(stderr, "kilnbatch sheet: %s: %s\n", charsFile->c_str(), why.c_str());
-      return ExitFailed;
-    }
-    request.characters = std::move(*read);
-  }
-
-  Images released;
-  SetFontResolution(dpi);
-  rendererSettings = s;
-  if (!MakeImage(PreviewImage, PreviewSide, PreviewSide)) {
-    std::fputs("kilnbatch sheet: out of memory\n", stderr);
-    return ExitFailed;
-  }
-  const int n = BuildCharacterSheet(shadowOn, count, test, request);
-  if (!n) {
-    std::fputs(request.characters.empty()
-                   ? "kilnbatch sheet: the character sheet would be too large for this font size\n"
-                   : "kilnbatch sheet: the character sheet would be too large: fewer characters, a smaller size "
-                     "or other --columns may fit\n",
-               stderr);
-    return ExitFailed;
-  }
-  if (const PlatformFont* face = FontOfHandle(FontHandle(FaceFont)); face && face->IsFallback()) {
-    std::fprintf(stderr, "kilnbatch sheet: warning: no face \"%s\" here; drawn with \"%s\"\n", s.fontName.c_str(),
-                 face->FamilyName().c_str());
-  }
-  if (!missing.empty()) {
-    std::fprintf(stderr, "kilnbatch sheet: the face has no glyph for%s\n",
-                 CodePointNames(std::u32string(missing.begin(), missing.end())).c_str());
-  }
-  // The preview first: when it cannot be written, the sheet is left as it was.
-  if (const auto preview = opts.Value("--preview")) {
-    if (std::string why; !SaveImage(PreviewImage, preview->c_str(), ImageFormatForName(*preview), 7, &why)) {
-      std::fprintf(stderr, "kilnbatch sheet: %s: %s\n", preview->c_str(), why.c_str());
-      return ExitFailed;
-    }
-  }
-  // The image and its descriptors are each written whole before any replaces its file.
-  std::vector<FileToReplace> files{{*out, ImageFileWriter(SheetImage, *format)}};
-  descriptor.pageFile = std::filesystem::path(*out).filename().string();
-  for (const auto& [form, path] : descriptors) {
-    files.push_back({path, [text = WriteDescriptor(descriptor, form)](int fd) {
-                       return WriteAll(fd, reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
-                     }});
-  }
-  std::size_t failed = 0;
-  if (std::string why; !ReplaceFiles(files, &failed, &why)) {
-    std::fprintf(stderr, "kilnbatch sheet: %s: %s\n", files[failed].path.c_str(), why.c_str());
-    return ExitFailed;
-  }
-  // With an image on standard output, the report goes where it cannot mix with the image's bytes.
-  struct stat console {}, image {};
-  bool imageOnStdout = false;
-  for (const auto& path : {out, opts.Value("--preview")}) {
-    imageOnStdout |= path && ::fstat(1, &console) == 0 && ::stat(path->c_str(), &image) == 0 &&
-                     image.st_dev == console.st_dev && image.st_ino == console.st_ino;
-  }
-  const ImageRecord* sheet = FindImageRecord(SheetImage);
-  std::fprintf(imageOnStdout ? stderr : stdout, "cell %d, sheet %dx%d\n", n, sheet->width, sheet->height);
-  return ExitDone;
+Command AddSheetCommand(CLI::App& kilnbatch) {
+  CLI::App* command = kilnbatch.add_subcommand(Name, "build a character sheet: codes 32 to 126 in a 10-column grid");
+  auto o = std::make_shared<SheetOptions>();
+  DeclareSheetOptions(*command, *o);
+  return {command, [o] { return RunSheet(*o); }};
 }

@@ -10,6 +10,7 @@ packages=(
   libpng-dev                          # PNG sheets
   libharfbuzz-dev                     # kerning pairs for font descriptors
   libpugixml-dev nlohmann-json3-dev   # reading XML and JSON font descriptors
+  libcli11-dev                        # kilnbatch's command line
   libfreetype-dev libfontconfig-dev fonts-liberation2 fonts-dejavu-core fonts-dejavu-extra
   qt6-base-dev libgl-dev              # the window toolkit
   xvfb xauth xdotool x11-utils python3 python3-xlib   # end-to-end tests in a real X server (x11-utils: xprop)

@@ -23,18 +23,9 @@ inline std::string Quote(const std::string& s) {
 
 // `args` are already quoted; standard output and error are captured.
 inline Outcome Kilnbatch(const std::string& args, const TempFolder& folder) {
-  const std::string outFile = folder / "stdout.txt";
-  const std::string errFile = folder / "stderr.txt";
-  const std::string command =
-      Quote(KILNBATCH_PATH) + " " + args + " >" + Quote(outFile) + " 2>" + Quote(errFile) + " </dev/null";
-  const int status = std::system(command.c_str());
-  Outcome run;
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  const auto out = ReadBytes(outFile);
-  const auto err = ReadBytes(errFile);
-  run.output.assign(out.begin(), out.end());
-  run.errors.assign(err.begin(), err.end());
-  std::filesystem::remove(outFile);
-  std::filesystem::remove(errFile);
-  return run;
+  const std::string out = folder / "stdout.txt", err = folder / "stderr.txt";
+  const int status = std::system((Quote(KILNBATCH_PATH) + " " + args + " >" + Quote(out) + " 2>" + Quote(err) + " </dev/null").c_str());
+  const auto output = ReadBytes(out), errors = ReadBytes(err);
+  std::filesystem::remove(out), std::filesystem::remove(err);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, {output.begin(), output.end()}, {errors.begin(), errors.end()}};
 }

@@ -13,7 +13,7 @@ packages=(
   libcli11-dev                        # kilnbatch's command line
   libfreetype-dev libfontconfig-dev fonts-liberation2 fonts-dejavu-core fonts-dejavu-extra
   qt6-base-dev libgl-dev              # the window toolkit
-  xvfb xauth xdotool x11-utils python3 python3-xlib   # end-to-end tests in a real X server (x11-utils: xprop)
+  xvfb xauth xdotool python3 python3-xlib   # end-to-end tests in a real X server
   desktop-file-utils appstream dpkg-dev fakeroot librsvg2-bin   # install checks, the .deb, icon rendering
   lintian                             # the .deb against Debian policy
 )

@@ -1,7 +1,7 @@
 // The XML form, written and read through pugixml: a <font> element holding
 // <info>, <common>, and the lists <pages>, <chars> and <kernings>, each field
 // an attribute.
-#include <algorithm>
+#include <cstddef>
 #include <string>
 
 #include <pugixml.hpp>

@@ -1,7 +1,7 @@
 // The XML form, written and read through pugixml: a <font> element holding
 // <info>, <common>, and the lists <pages>, <chars> and <kernings>, each field
 // an attribute.
-#include <algorithm>
+#include <cstddef>
 #include <string>
 
 #include <pugixml.hpp>
@@ -50,15 +50,49 @@ std::string WriteXmlDescriptor(const FontDescriptor& font) {
   return out;
 }
 
+namespace {
+
+// Upper bounds, from the bytes, on what pugixml builds from them. With the
+// options it is given below, comments, processing instructions, the doctype
+// and CDATA cost nothing, so its nodes are elements, each a '<' and the first
+// character of a name, and runs of text, each just after a '>' and not only
+// blanks; every attribute has an '='. A '<' and a name inside a comment or
+// CDATA counts too.
+struct XmlCounts {
+  std::size_t nodes = 0, attributes = 0;
+};
+
+// As pugixml has it: a letter, '_', ':' or any byte of a character past ASCII.
+bool NameStart(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || u == '_' || u == ':' || u >= 0x80;
+}
+
+XmlCounts CountXml(std::string_view bytes) {
+  XmlCounts n;
+  bool afterTag = false;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const char c = bytes[i];
+    if (afterTag && c != ' ' && c != '\t' && c != '\r' && c != '\n') {
+      if (c != '<') ++n.nodes;
+      afterTag = false;
+    }
+    if (c == '>') afterTag = true;
+    if (c == '=') ++n.attributes;
+    if (c == '<' && i + 1 < bytes.size() && NameStart(bytes[i + 1])) ++n.nodes;
+  }
+  return n;
+}
+
+}  // namespace
+
 bool ReadXmlDescriptor(std::string_view bytes, DescriptorBuilder& b) {
-  // pugixml holds every element and attribute, so their counts are checked
-  // before it builds them: each element has a '<', each attribute an '='.
-  const auto count = [&](char c) { return static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), c)); };
-  if (count('<') > DescriptorMaxElements) return b.Fail("too many XML elements");
-  if (count('=') > DescriptorMaxValues) return b.Fail("too many XML attributes");
+  const XmlCounts counts = CountXml(bytes);
+  if (counts.nodes > DescriptorMaxElements) return b.Fail("too many XML elements");
+  if (counts.attributes > DescriptorMaxValues) return b.Fail("too many XML attributes");
   pugi::xml_document doc;
   const pugi::xml_parse_result parsed =
-      doc.load_buffer(bytes.data(), bytes.size(), pugi::parse_default, pugi::encoding_utf8);
+      doc.load_buffer(bytes.data(), bytes.size(), pugi::parse_default & ~pugi::parse_cdata, pugi::encoding_utf8);
   if (!parsed) {
     return b.Fail(std::string("malformed XML: ") + parsed.description() + " at byte " + std::to_string(parsed.offset));
   }
@@ -66,9 +100,14 @@ bool ReadXmlDescriptor(std::string_view bytes, DescriptorBuilder& b) {
   if (!font) return b.Fail("no <font> element");
   ReadTag tag;
   const auto run = [&](pugi::xml_node node, TagHandler handler) {
-    tag.clear();
-    for (const pugi::xml_attribute a : node.attributes()) tag.push_back({a.name(), a.value(), FieldGot::Any});
     b.label = node.name();
+    tag.clear();
+    for (const pugi::xml_attribute a : node.attributes()) {
+      if (tag.size() == DescriptorMaxFieldsPerTag) {
+        return b.Fail("more than " + std::to_string(DescriptorMaxFieldsPerTag) + " attributes");
+      }
+      tag.push_back({a.name(), a.value(), FieldGot::Any});
+    }
     return (b.*handler)(tag);
   };
   for (const SingleTag& single : SingleTags) {

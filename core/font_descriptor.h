@@ -48,9 +48,9 @@ inline constexpr std::size_t DescriptorMaxGlyphs = 65536;
 inline constexpr std::size_t DescriptorMaxKernings = 1u << 18;
 inline constexpr int DescriptorMaxCoordinate = 32767;  // |every number but ids|
 // Bounds on what else a hostile file can make a reader hold: no tag of the
-// format has near this many fields, and no file of it near this many XML
-// elements and attributes (a glyph has 10 fields, a kerning 3) or this deep
-// a JSON nesting.
+// format has near this many fields (attributes in XML), and no file of it
+// near this many XML elements (text between them counted too) and attributes
+// (a glyph has 10 fields, a kerning 3) or this deep a JSON nesting.
 inline constexpr std::size_t DescriptorMaxFieldsPerTag = 64;
 inline constexpr std::size_t DescriptorMaxElements = DescriptorMaxGlyphs + DescriptorMaxKernings + 64;
 inline constexpr std::size_t DescriptorMaxValues = DescriptorMaxGlyphs * 12 + DescriptorMaxKernings * 4 + 256;

@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """Writes a few small bitmap-font descriptors into the folder given: each of
 the three forms, a text one with CRLF line ends and a negative size, one
-with escapes and non-ASCII names, and JSON with members and values the
+with escapes and non-ASCII names, XML with end tags, comments, a doctype,
+CDATA and processing instructions, and JSON with members and values the
 reader skips."""
 import json
+import re
 import sys
 from pathlib import Path
 
@@ -49,6 +51,9 @@ seeds = {
     "crlf.fnt": text("Caf\u00e9 Sans", -16, "\r\n"),
     "plain.xml": xml("Sans"),
     "escaped.xml": xml("A &amp; &lt;B&gt; &quot;C&quot; &#233;"),
+    "marked.xml": re.sub(r"<(\w+)([^>]*)/>", r"<\1\2></\1>", xml("Sans"))
+    .replace("<chars", "<!-- a < b --><?p x=1?><chars")
+    .replace("<font>", '<!DOCTYPE font [<!ENTITY e "<!--">]><font><![CDATA[<char id="66"/>]]>'),
     "plain.json": as_json("Sans"),
     "escaped.json": as_json('Caf\u00e9 "Q" \\ \t'),
     "skipped.json": as_json("Sans", {"extra": {"info": [{"size": 1.5}, None, True]}, "kerning": [[]]}),

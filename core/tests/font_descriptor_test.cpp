@@ -40,9 +40,10 @@ TEST(FontDescriptor, TextFormSpellsEveryFieldInOrder) {
 struct Edit { DescriptorFormat form; std::string_view from; std::string to; std::string_view reason = {}; bool cut = false; };
 
 TEST(FontDescriptor, ReadsOthersSpellingsAndRefusesWhatItCannotHold) {
-  std::string fields = "outline=0", jsonFields = "{", elements = "<font>", attributes = "<font><a";
-  for (int i = 0; i < 64; ++i) fields += " a=1", jsonFields += "\"a\":1,";
-  for (std::size_t i = 0; i < DescriptorMaxElements; ++i) elements += "<a/>";
+  std::string fields, jsonFields = "{", pad, attributes = "<font><a";
+  for (int i = 0; i < 64; ++i) fields += " a=\"1\"", jsonFields += "\"a\":1,";
+  // Tiny() has 9 elements; the pad brings it to the limit, with what is no element.
+  for (std::size_t i = 9; i < DescriptorMaxElements; ++i) pad += "<a><!-- --><?p?></a>";
   for (std::size_t i = 0; i < DescriptorMaxValues; ++i) attributes += " a=''";
   const Edit edits[] = {
       // Others' spellings: CRLF, a negative size, tags and fields this reader has no use for, a '+'.
@@ -52,10 +53,13 @@ TEST(FontDescriptor, ReadsOthersSpellingsAndRefusesWhatItCannotHold) {
       {Xml, "<info", "<extra><info/></extra><info more=\"1\""},
       {Json, "\"info\":", "\"extra\": {\"info\": [{\"size\": 1}]}, \"info\":"},
       {Json, "\"size\":12", "\"more\":[1.5,{\"a\":null}],\"size\":12"},
-      {Text, "outline=0", fields, "more than 64 fields"},
+      {Text, "outline=0", "outline=0" + fields, "more than 64 fields"},
+      {Xml, "outline=\"0\"", "outline=\"0\"" + fields, "info: more than 64 attributes"},
       {Json, "{\"id\"", jsonFields + "\"id\"", "more than 64 fields"},
       {Json, "\"info\":", "\"x\": " + std::string(40, '[') + std::string(40, ']') + ", \"info\":", "deeper than 32"},
-      {Xml, "<font>", elements, "too many XML elements"},
+      {Xml, "<info", pad + "<![CDATA[a < b]]><info"},
+      {Xml, "<info", pad + "<a/><info", "too many XML elements"},
+      {Xml, "<info", pad + "text<info", "too many XML elements"},
       {Xml, "<font>", attributes + "/></font>", "too many XML attributes", true},
       {Text, "lineHeight=", "lineHeight=-", "out of range"},
       {Text, "x=1 ", "x=32768 ", "out of range"},

@@ -91,7 +91,7 @@ const char* ReadAt(PngIo* io, std::uint64_t at, std::uint8_t* to, std::size_t co
   std::uint8_t* into = direct ? to : io->window;
   const std::size_t want = direct ? count : PngWindowBytes;
   std::size_t got = 0;
-  while (got < want) {
+  while (got < count) {  // a window is filled as far as one read goes
     ++io->cost.systemReads;
     const ssize_t n = ::pread(io->fd, into + got, want - got, static_cast<off_t>(at + got));
     if (n < 0 && errno == EINTR) continue;

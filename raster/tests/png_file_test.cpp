@@ -92,6 +92,7 @@ TEST_F(PngFileTest, DamagedOrOversizedFilesAreRefusedWithTheirCause) {
       {withSize(40000, 1), "damaged PNG file: Invalid IHDR data"},
       {withSize(20000, 20000), "damaged PNG file: picture too large"},
       {withSize(8192, 8192), "damaged PNG file: too little image data for the picture"},
+      {[&] { Bytes b = withSize(8192, 8192); return b[33] = 0x7F, b; }(), "damaged PNG file: image data cut short"},
   };
   for (const auto& c : cases) {
     WriteBytes(folder / "bad.png", c.file);

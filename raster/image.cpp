@@ -171,10 +171,42 @@ ImageHandleValue CopyImageArea(int source, int number, int x, int y, int width, 
   return Install(number, std::move(copy), sourceDepth);
 }
 
+namespace {
+
+// A 32-bit store composited over black into 24 bits within its own bytes:
+// each pixel is read whole before its three bytes are written at or before
+// where its four were, so nothing yet to be read is overwritten.
+void FlattenInPlace(PixelStore& store) {
+  const std::size_t inRowBytes = store.rowBytes, outRowBytes = RowBytes(store.width, 24);
+  for (std::size_t row = 0; row < static_cast<std::size_t>(store.height); ++row) {
+    const std::uint8_t* in = store.bytes.data() + row * inRowBytes;
+    std::uint8_t* out = store.bytes.data() + row * outRowBytes;
+    for (int x = 0; x < store.width; ++x, in += 4, out += 3) {
+      const int blue = in[0], green = in[1], red = in[2], alpha = in[3];
+      out[0] = static_cast<std::uint8_t>((blue * alpha + 127) / 255);
+      out[1] = static_cast<std::uint8_t>((green * alpha + 127) / 255);
+      out[2] = static_cast<std::uint8_t>((red * alpha + 127) / 255);
+    }
+    std::memset(out, 0, outRowBytes - 3 * static_cast<std::size_t>(store.width));
+  }
+  store.bytes.resize(outRowBytes * static_cast<std::size_t>(store.height));
+  store.bitsPerPixel = 24;
+  store.rowBytes = outRowBytes;
+}
+
+}  // namespace
+
 ImageHandleValue FlattenImage(int source, int number) {
-  const ImageRecord* from = Images().Find(source);
-  const PixelStore* src = from ? ImagePixels(from->handle) : nullptr;
+  ImageRecord* from = Images().Find(source);
+  PixelStore* src = from ? ImagePixels(from->handle) : nullptr;
   if (!src) return 0;
+  // Flattened where it stands, a picture takes no second store.
+  if (source == number && number != AutoNumber) {
+    if (src->bitsPerPixel == 32) FlattenInPlace(*src);
+    from->depth = 24;
+    from->sourceDepth = 24;
+    return from->handle;
+  }
   std::unique_ptr<PixelStore> flat = NewStore(src->width, src->height, 24);
   if (!flat) return 0;
   const int inBytes = src->bitsPerPixel / 8;

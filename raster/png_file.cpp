@@ -1,17 +1,16 @@
 #include "raster/png_file.h"
 
 #include <png.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <new>
 #include <vector>
 
-#include "raster/bmp_decode.h"
 #include "raster/bmp_file.h"
 #include "raster/file_replace.h"
 
@@ -26,20 +25,10 @@ namespace {
 constexpr int PngCompressionLevel = 6;
 constexpr int PngFilters = PNG_FILTER_NONE;
 
-// Ancillary chunks (text, profiles, unknown ones) are kept or decompressed in
-// memory by libpng: no single one may take more than this, nor may their
-// count grow without bound, whatever the file claims.
-constexpr png_alloc_size_t PngChunkMemoryMax = 8 * 1024 * 1024;
-constexpr png_uint_32 PngChunkCountMax = 256;
-
 // What libpng's callbacks share with the code around them: plain data only,
-// since libpng leaves its functions by longjmp. Reading comes from `fd` when
-// it is open, else from the span `data`, `size`.
+// since libpng leaves its functions by longjmp.
 struct PngIo {
   int fd = -1;
-  const std::uint8_t* data = nullptr;
-  std::size_t size = 0;
-  std::uint64_t at = 0;
   int error = 0;  // errno of a failed write
   char message[160] = {};
 };
@@ -62,25 +51,6 @@ void WritePngBytes(png_structp png, png_bytep data, png_size_t size) {
 }
 
 void FlushPng(png_structp) {}
-
-void ReadPngBytes(png_structp png, png_bytep to, png_size_t count) {
-  auto* io = static_cast<PngIo*>(png_get_io_ptr(png));
-  if (io->fd < 0) {
-    if (io->at > io->size || count > io->size - io->at) png_error(png, "file cut short");
-    std::memcpy(to, io->data + io->at, count);
-    io->at += count;
-    return;
-  }
-  while (count > 0) {
-    const ssize_t got = ::pread(io->fd, to, count, static_cast<off_t>(io->at));
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) png_error(png, "cannot read the file");
-    if (got == 0) png_error(png, "file cut short");
-    to += got;
-    io->at += static_cast<std::uint64_t>(got);
-    count -= static_cast<std::size_t>(got);
-  }
-}
 
 // How a store is written: the fewest channels that hold every pixel exactly.
 // Made before libpng is entered, which owns nothing of it.
@@ -153,8 +123,8 @@ const std::uint8_t* LayoutRow(const PixelStore& store, PngLayout& l, int y) {
   }
 }
 
-// libpng leaves the two functions below by longjmp on any fault: nothing in
-// them may own what a destructor would release.
+// libpng leaves this function by longjmp on any fault: nothing in it may
+// own what a destructor would release.
 bool EncodePng(PngIo* io, const PixelStore* store, PngLayout* layout) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, io, OnPngError, OnPngWarning);
   if (!png) return false;
@@ -177,63 +147,6 @@ bool EncodePng(PngIo* io, const PixelStore* store, PngLayout* layout) {
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
   return true;
-}
-
-bool TakePixelMemory(PixelStore* out) noexcept {
-  try {
-    const std::size_t size = out->rowBytes * static_cast<std::size_t>(out->height);
-    ReservePixelBytes(out->bytes, size);
-    out->bytes.resize(size);
-    return true;
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-}
-
-bool ReadPng(PngIo* io, PixelStore* out) {
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, io, OnPngError, OnPngWarning);
-  if (!png) return false;
-  png_infop info = png_create_info_struct(png);
-  if (!info || setjmp(png_jmpbuf(png))) {
-    png_destroy_read_struct(&png, &info, nullptr);
-    return false;
-  }
-  png_set_read_fn(png, io, ReadPngBytes);
-  png_set_user_limits(png, ImageMaxSide, ImageMaxSide);
-  png_set_chunk_malloc_max(png, PngChunkMemoryMax);
-  png_set_chunk_cache_max(png, PngChunkCountMax);
-  png_read_info(png, info);
-  png_uint_32 width = 0, height = 0;
-  int depth = 0, colour = 0;
-  png_get_IHDR(png, info, &width, &height, &depth, &colour, nullptr, nullptr, nullptr);
-  if (width > ImageMaxSide || height > ImageMaxSide || std::uint64_t{width} * height > BmpMaxPixels) {
-    png_error(png, "picture too large");
-  }
-  png_set_expand(png);  // palette to colour, grey to 8 bits, a transparent colour to alpha
-  png_set_strip_16(png);
-  png_set_gray_to_rgb(png);
-  png_set_bgr(png);
-  const int passes = png_set_interlace_handling(png);
-  png_read_update_info(png, info);
-  const int channels = png_get_channels(png, info);
-  if (channels != 3 && channels != 4) png_error(png, "unexpected pixel layout");
-  out->width = static_cast<int>(width);
-  out->height = static_cast<int>(height);
-  out->bitsPerPixel = channels * 8;
-  out->rowBytes = RowBytes(out->width, out->bitsPerPixel);
-  if (!TakePixelMemory(out)) png_error(png, "out of memory");
-  for (int pass = 0; pass < passes; ++pass) {
-    for (int y = 0; y < out->height; ++y) png_read_row(png, out->Pixel(0, y), nullptr);
-  }
-  png_read_end(png, nullptr);
-  png_destroy_read_struct(&png, &info, nullptr);
-  return true;
-}
-
-bool DecodeWith(PngIo* io, PixelStore& out, std::string* why) {
-  if (ReadPng(io, &out)) return true;
-  if (why) *why = std::string("damaged PNG file: ") + (io->message[0] ? io->message : "out of memory");
-  return false;
 }
 
 }  // namespace
@@ -265,17 +178,4 @@ int WriteImagePng(int number, const char* path, std::string* why) {
 bool IsPngSignature(const std::uint8_t* first8) {
   static constexpr std::uint8_t Signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   return std::memcmp(first8, Signature, sizeof Signature) == 0;
-}
-
-bool DecodePngFile(int fd, PixelStore& out, std::string* why) {
-  PngIo io;
-  io.fd = fd;
-  return DecodeWith(&io, out, why);
-}
-
-bool DecodePng(const std::uint8_t* data, std::size_t size, PixelStore& out, std::string* why) {
-  PngIo io;
-  io.data = data;
-  io.size = size;
-  return DecodeWith(&io, out, why);
 }

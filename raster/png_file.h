@@ -18,12 +18,24 @@ FileWriter PngFileWriter(int number);
 // True when the first 8 bytes of a file are the PNG signature.
 bool IsPngSignature(const std::uint8_t* first8);
 
+// What decoding one file took: the bytes asked of it, the calls to the system
+// that read them, and the most memory libpng held at once (pixels aside).
+struct PngReadCost {
+  std::uint64_t bytesConsumed = 0;
+  std::uint64_t systemReads = 0;
+  std::uint64_t peakLibpngBytes = 0;
+};
+
 // Decodes the PNG file open on `fd` into `out`: 32 bits when
 // the file has alpha (an alpha channel or a transparent colour), else 24;
 // palettes, grey and 16-bit samples expanded to 8-bit colour. The same size
-// limits as BMP apply before any pixel memory is taken. False with `*why` set
-// when the file is refused; `out` is then unspecified.
-bool DecodePngFile(int fd, PixelStore& out, std::string* why);
+// limits as BMP apply before any pixel memory is taken, as does the picture's
+// need of at least one byte of compressed data for every 1032 of its rows.
+// Decoding stops at the last row; text and other ancillary chunks are read
+// past, never kept. False with `*why` set when the file is refused; `out` is
+// then unspecified. `*cost`, when given, is filled in either way.
+bool DecodePngFile(int fd, PixelStore& out, std::string* why, PngReadCost* cost = nullptr);
 
 // The same, from the `size` bytes at `data`.
-bool DecodePng(const std::uint8_t* data, std::size_t size, PixelStore& out, std::string* why);
+bool DecodePng(const std::uint8_t* data, std::size_t size, PixelStore& out, std::string* why,
+               PngReadCost* cost = nullptr);

@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to DecodePng. The sanitizers catch bad reads and
 // writes; a decoded picture must also be a well-formed 24- or 32-bit pixel
-// array. Mutated chunks rarely keep a valid CRC, so each input is also
+// array, read without taking more bytes or memory than the file warrants.
+// Mutated chunks rarely keep a valid CRC, so each input is also
 // decoded with its chunk CRCs put right, to reach the code behind them.
 #include <array>
 #include <cstddef>
@@ -28,10 +29,18 @@ bool WellFormed(const PixelStore& s) {
   return true;
 }
 
+// libpng's own memory (its rows, inflate state and window, a palette) for
+// the widest 16-bit picture, whatever chunks a file carries.
+constexpr std::uint64_t LibpngMemoryMax = 4 << 20;
+
 void Check(const std::uint8_t* data, std::size_t size) {
   PixelStore store;
   std::string why;
-  if (!DecodePng(data, size, store, &why)) {
+  PngReadCost cost;
+  const bool decoded = DecodePng(data, size, store, &why, &cost);
+  // Each byte is read once by libpng, a chunk header at most once more by the walk past the data.
+  if (cost.bytesConsumed > 2 * std::uint64_t{size} + 16 || cost.peakLibpngBytes > LibpngMemoryMax) std::abort();
+  if (!decoded) {
     if (why.empty()) std::abort();
     return;
   }

@@ -1,5 +1,7 @@
 // PNG files: what is written reads back pixel for pixel; a damaged file is refused with its cause.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include "raster/bmp_file.h"
@@ -10,6 +12,30 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+
+// A chunk holding `data`, its length and CRC put right.
+Bytes Chunk(const char (&type)[5], const Bytes& data) {
+  const auto put32 = [](Bytes& b, uLong v) { for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(v >> (24 - 8 * i))); };
+  Bytes c;
+  put32(c, data.size());
+  c.insert(c.end(), type, type + 4), c.insert(c.end(), data.begin(), data.end());
+  put32(c, crc32(0, c.data() + 4, static_cast<uInt>(c.size() - 4)));
+  return c;
+}
+
+// A 4 x 4 RGBA picture with `chunks` before its data, whose stream runs on with `after` (stored) past the last row.
+Bytes PngWith(const Bytes& chunks, const Bytes& after = {}) {
+  Bytes raw(4 * 17);
+  raw.insert(raw.end(), after.begin(), after.end());
+  Bytes data(compressBound(raw.size()));
+  uLongf size = data.size();
+  compress2(data.data(), &size, raw.data(), raw.size(), Z_NO_COMPRESSION);
+  data.resize(size);
+  Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  for (const Bytes& part : {Chunk("IHDR", {0, 0, 0, 4, 0, 0, 0, 4, 8, 6, 0, 0, 0}), chunks, Chunk("IDAT", data), Chunk("IEND", {})})
+    png.insert(png.end(), part.begin(), part.end());
+  return png;
+}
 
 struct PngFileTest : ::testing::Test {
   ~PngFileTest() override { ShutdownImages(); }
@@ -38,10 +64,14 @@ TEST_F(PngFileTest, ImagesReadBackPixelForPixelAtTheirDepth) {
     EXPECT_EQ(FindImageRecord(1)->depth, c.bits);
     EXPECT_EQ(ReadBytes(folder / "p.png").at(25), c.colourType);
     EXPECT_EQ(ImagePixels(ImageHandle(1))->bytes, c.bits == 24 ? ImagePixels(ImageHandle(2))->bytes : c.store);
+    ASSERT_TRUE(FlattenImage(1, 3) && FlattenImage(1, 1));  // into a copy and where it stands
+    EXPECT_EQ(FindImageRecord(1)->depth, 24);
+    EXPECT_EQ(ImagePixels(ImageHandle(1))->bytes, ImagePixels(ImageHandle(3))->bytes);
   }
 }
 
-// The header is checked against the size limits before any pixel memory is taken.
+// The header is checked against the size limits, and against the compressed data that must hold its rows,
+// before any pixel memory is taken.
 TEST_F(PngFileTest, DamagedOrOversizedFilesAreRefusedWithTheirCause) {
   MakeImage(0, 40, 30);
   ASSERT_EQ(WriteImagePng(0, (folder / "good.png").c_str()), 1);
@@ -61,12 +91,35 @@ TEST_F(PngFileTest, DamagedOrOversizedFilesAreRefusedWithTheirCause) {
       {badCrc, "damaged PNG file: IHDR: CRC error"},
       {withSize(40000, 1), "damaged PNG file: Invalid IHDR data"},
       {withSize(20000, 20000), "damaged PNG file: picture too large"},
+      {withSize(8192, 8192), "damaged PNG file: too little image data for the picture"},
+      {[&] { Bytes b = withSize(8192, 8192); return b[33] = 0x7F, b; }(), "damaged PNG file: image data cut short"},
   };
   for (const auto& c : cases) {
     WriteBytes(folder / "bad.png", c.file);
     std::string why;
     EXPECT_EQ(ReadImageFile(1, (folder / "bad.png").c_str(), &why), 0u);
     EXPECT_EQ(why, c.why);
+  }
+}
+
+// Nothing past the last row is read or inflated; empty chunks take no read each; text is read past, never kept.
+TEST_F(PngFileTest, DecodingCostsWhatTheFileHolds) {
+  Bytes after(1 << 20), empties, text(4 << 20, 'x');
+  for (const Bytes empty = Chunk("abCd", {}); empties.size() < 12000;) empties.insert(empties.end(), empty.begin(), empty.end());
+  const struct { Bytes file; std::uint64_t maxConsumed, maxReads; } cases[] = {
+      {PngWith({}, after), 64 << 10, 4}, {PngWith(empties), 16 << 10, 4},
+      {PngWith(Chunk("tEXt", text)), 5 << 20, 100},
+  };
+  for (const auto& c : cases) {
+    WriteBytes(folder / "cost.png", c.file);
+    const int fd = ::open((folder / "cost.png").c_str(), O_RDONLY);
+    PixelStore store;
+    PngReadCost cost;
+    EXPECT_TRUE(DecodePngFile(fd, store, nullptr, &cost));
+    ::close(fd);
+    EXPECT_LE(cost.bytesConsumed, c.maxConsumed);
+    EXPECT_LE(cost.systemReads, c.maxReads);
+    EXPECT_LE(cost.peakLibpngBytes, 256u << 10);
   }
 }
 

@@ -233,7 +233,8 @@ void DeclareSheetOptions(CLI::App& c, SheetOptions& o) {
                                ->type_name("FILE");
   charset->excludes(chars)->excludes(charsFile);
   chars->excludes(charsFile);
-  NeedsOneOf(AddNumber(c, "--columns", "N", o.columns, {1, ImageMaxSide, ""}, "cells a row"), {chars, charsFile});
+  NeedsOneOf(AddNumber(c, "--columns", "N", o.columns, {1, ImageMaxSide, ""}, "cells a row, fewer if there are fewer characters"),
+             {chars, charsFile});
   c.add_flag("--transparent", o.transparent, "a fully transparent background (PNG only)")->excludes(background);
 }
 

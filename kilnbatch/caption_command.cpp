@@ -62,11 +62,11 @@ void ListCharactersWithoutCell(std::string_view text) {
 }
 
 // A descriptor written for another image of the same size may still be
-// meant for this sheet (a copy, a renamed file), so it is used all the same;
-// only the file names are compared, as a descriptor names its image without
-// a folder.
+// meant for this sheet (a copy, a renamed file), so it is used all the same.
+// Only the file names are compared, as a descriptor names its image without
+// a folder, or with one in another system's form ("fonts\x.png").
 void WarnOfAnotherImage(const std::string& descriptor, const std::string& pageFile, const std::string& sheet) {
-  const std::string named = std::filesystem::path(pageFile).filename().string();
+  const std::string named = pageFile.substr(pageFile.find_last_of("/\\") + 1);
   if (named.empty() || named == std::filesystem::path(sheet).filename().string()) return;
   std::fprintf(stderr, "kilnbatch caption: warning: %s describes \"%.255s\", not the sheet \"%s\"\n", descriptor.c_str(),
                named.c_str(), sheet.c_str());

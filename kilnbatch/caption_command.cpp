@@ -14,6 +14,7 @@
 #include "kilnbatch/commands.h"
 #include "kilnbatch/options.h"
 #include "kilnbatch/standard_output.h"
+#include "raster/bmp_decode.h"
 #include "raster/bmp_file.h"
 #include "raster/image.h"
 #include "core/sheet_format.h"
@@ -40,9 +41,6 @@ struct CaptionOptions {
   CLI::Option_group* proportionalOptions = nullptr;
 };
 
-// A caption is a button's lettering: past this many pixels it is no caption, but a giant allocation.
-constexpr long long MaxCaptionPixels = 64ll * 1024 * 1024;
-
 int Failure(const std::string& message) { return ::Failure(Name, message); }
 
 // Names, on standard error, each character of `text` the sheet has no cell
@@ -61,6 +59,17 @@ void ListCharactersWithoutCell(std::string_view text) {
   if (!listed.empty()) {
     std::fprintf(stderr, "kilnbatch caption: warning: the sheet has no cell for%s\n", CodePointNames(listed).c_str());
   }
+}
+
+// A descriptor written for another image of the same size may still be
+// meant for this sheet (a copy, a renamed file), so it is used all the same.
+// Only the file names are compared, as a descriptor names its image without
+// a folder, or with one in another system's form ("fonts\x.png").
+void WarnOfAnotherImage(const std::string& descriptor, const std::string& pageFile, const std::string& sheet) {
+  const std::string named = pageFile.substr(pageFile.find_last_of("/\\") + 1);
+  if (named.empty() || named == std::filesystem::path(sheet).filename().string()) return;
+  std::fprintf(stderr, "kilnbatch caption: warning: %s describes \"%.255s\", not the sheet \"%s\"\n", descriptor.c_str(),
+               named.c_str(), sheet.c_str());
 }
 
 // The metrics of a proportional caption: `--metrics FILE`, else the first
@@ -94,6 +103,7 @@ bool FindMetrics(const CaptionOptions& o, FontDescriptor& metrics, std::string* 
         return false;
       }
     }
+    WarnOfAnotherImage(path, metrics.pageFile, o.sheet);
     return true;
   }
   metrics = MeasureSheetMetrics();
@@ -131,9 +141,11 @@ int RunProportional(const CaptionOptions& o, int format) {
     dy = (buttonHeight - height) / 2;
     width = buttonWidth, height = buttonHeight;
   }
-  if (width > ImageMaxSide || height > ImageMaxSide || width * height > MaxCaptionPixels) {
+  // No larger than what every reader takes back.
+  if (width > ImageMaxSide || height > ImageMaxSide || static_cast<unsigned long long>(width * height) > BmpMaxPixels) {
     return Failure("the caption image would be too large: " + std::to_string(width) + "x" + std::to_string(height) +
-                   " pixels, past 32767 a side or 64 M in all");
+                   " pixels, past " + std::to_string(ImageMaxSide) + " a side or " + std::to_string(BmpMaxPixels >> 20) +
+                   " M in all");
   }
   if (!ComposeSetCaption(layout, static_cast<int>(width), static_cast<int>(height), static_cast<int>(dx),
                          static_cast<int>(dy))) {
@@ -162,8 +174,13 @@ int RunFixed(const CaptionOptions& o, int format, bool withAlpha) {
   const std::string codes = Utf8ToWindows1252(o.text);
   const std::string_view caption = TrimCaption(codes);
   if (caption.empty()) return Failure("the caption is empty");
-  if (static_cast<long long>(caption.size()) * width > ImageMaxSide) {
+  const long long captionWidth = static_cast<long long>(caption.size()) * width;
+  if (captionWidth > ImageMaxSide) {
     return Failure("the caption image would be wider than " + std::to_string(ImageMaxSide) + " pixels");
+  }
+  if (static_cast<unsigned long long>(captionWidth * height) > BmpMaxPixels) {
+    return Failure("the caption image would be too large: " + std::to_string(captionWidth) + "x" + std::to_string(height) +
+                   " pixels, past " + std::to_string(BmpMaxPixels >> 20) + " M in all");
   }
   if (!ComposeButtonImage(width, height, codes, withAlpha)) return Failure("out of memory");
   ListCharactersWithoutCell(o.text);

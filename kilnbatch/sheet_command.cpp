@@ -16,6 +16,7 @@
 #include "kilnbatch/options.h"
 #include "kilnbatch/standard_output.h"
 #include "platform/font_handles.h"
+#include "raster/bmp_decode.h"
 #include "raster/bmp_file.h"
 #include "raster/image.h"
 #include "renderer/renderer_settings.h"
@@ -133,9 +134,10 @@ int BuildSheet(const SheetOptions& o, SheetPlan& plan) {
   }
   const int cell = BuildCharacterSheet(o.shadow, o.count, Utf8ToWindows1252(o.test), plan.request);
   if (!cell) {
-    Failure(Name, plan.request.characters.empty()
-                      ? "the character sheet would be too large for this font size"
-                      : "the character sheet would be too large: fewer characters, a smaller size or other --columns may fit");
+    const std::string limits = "the character sheet would be past " + std::to_string(ImageMaxSide) + " pixels a side or " +
+                               std::to_string(BmpMaxPixels >> 20) + " M pixels in all, more than a reader takes: ";
+    Failure(Name, limits + (plan.request.characters.empty() ? "fewer characters or a smaller size may fit"
+                                                            : "fewer characters, a smaller size or other --columns may fit"));
     return 0;
   }
   if (const PlatformFont* face = FontOfHandle(FontHandle(FaceFont)); face && face->IsFallback()) {
@@ -231,7 +233,8 @@ void DeclareSheetOptions(CLI::App& c, SheetOptions& o) {
                                ->type_name("FILE");
   charset->excludes(chars)->excludes(charsFile);
   chars->excludes(charsFile);
-  NeedsOneOf(AddNumber(c, "--columns", "N", o.columns, {1, ImageMaxSide, ""}, "cells a row"), {chars, charsFile});
+  NeedsOneOf(AddNumber(c, "--columns", "N", o.columns, {1, ImageMaxSide, ""}, "cells a row, fewer if there are fewer characters"),
+             {chars, charsFile});
   c.add_flag("--transparent", o.transparent, "a fully transparent background (PNG only)")->excludes(background);
 }
 

@@ -49,6 +49,7 @@ void RemovePartialWrite();
 // A signal handler: removes that file, then raises `signal` again with its
 // default action.
 void RemovePartialWriteAndReraise(int signal);
-// Installs that handler for SIGINT, SIGTERM and SIGXFSZ, leaving a signal the
-// process was started with ignored as it is. For each program's main.
+// Installs that handler for SIGINT and SIGTERM, leaving a signal the process
+// was started with ignored as it is, and ignores SIGXFSZ, so that a write past
+// a size limit fails with EFBIG. For each program's main.
 void RemovePartialWriteOnSignals();

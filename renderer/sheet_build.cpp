@@ -5,6 +5,7 @@
 #include <climits>
 #include <string>
 
+#include "raster/bmp_decode.h"
 #include "raster/draw_surface.h"
 #include "raster/image.h"
 #include "renderer/glyph_drawing.h"
@@ -195,11 +196,16 @@ int BuildCharacterSheet(bool shadowOn, int count, std::string_view testText, con
   }
   const SheetLayout cells = request.fitPadding ? LayoutAround(reach, *request.fitPadding) : SheetLayout{measured};
   const bool byCode = request.characters.empty();
-  const long long columns = byCode ? SheetColumns : request.columns;
+  // A row no wider than the characters: empty columns would only widen the image.
+  const long long columns =
+      byCode ? SheetColumns : std::min<long long>(request.columns, static_cast<long long>(request.characters.size()));
   const long long rows = byCode ? SheetRowsFor(request.lastCode)
                                 : (static_cast<long long>(request.characters.size()) + columns - 1) / columns;
   const long long n = cells.pitch, side = columns * n, height = rows * n;
-  if (n <= 0 || std::max(side, height) > ImageMaxSide || side * height > SheetMaxPixels) return 0;
+  // A sheet must be one that every reader, this toolset's among them, takes back.
+  if (n <= 0 || std::max(side, height) > ImageMaxSide || static_cast<unsigned long long>(side * height) > BmpMaxPixels) {
+    return 0;
+  }
 
   if (!MakeImageWithDepth(SheetImage, static_cast<int>(side), static_cast<int>(height),
                           request.transparent ? 32 | ImageClearAlpha : 24)) {

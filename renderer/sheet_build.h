@@ -37,12 +37,11 @@ struct SheetRequest {
 
 // Builds image SheetImage from the settings (redrawing the preview on the
 // way). Returns the cell size N, or 0 when the sheet cannot be made (the
-// fonts cannot be had, or the sheet is too large for an image); an earlier
-// sheet is then left as it was.
+// fonts cannot be had, or the sheet is past a side of ImageMaxSide or the
+// BmpMaxPixels every reader takes, found before any of it is drawn); an
+// earlier sheet is then left as it was. More `columns` than characters
+// are as many as there are characters.
 int BuildCharacterSheet(bool shadowOn, int count, std::string_view testText, const SheetRequest& request = {});
-
-// A sheet's pixels are capped well below what a side of ImageMaxSide allows.
-inline constexpr long long SheetMaxPixels = 256ll * 1024 * 1024;
 
 // The cell pitch N and where each face's origin lies in its cell.
 struct SheetLayout {

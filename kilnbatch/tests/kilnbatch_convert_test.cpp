@@ -30,8 +30,8 @@ TEST(KilnbatchConvert, AnyBmpBecomesAPlainTwentyFourBitFileWithTheDecodedPixels)
 
 // Standard output ("-" wherever it stands) is written at its offset, a FIFO through; with an image on
 // standard output, by any name, the reports go to standard error. A refused file is named with the
-// cause. SIGTERM, SIGINT or a size limit once the temporary file exists kill the program as before,
-// the old file kept, nothing beside.
+// cause. SIGTERM or SIGINT once the temporary file exists kill the program as before; a size limit
+// fails the save, saying so. The old file is kept, nothing beside.
 TEST(KilnbatchConvert, OutputsThatAreNoFileAreWrittenThroughAndInterruptedSavesLeaveNothing) {
   TempFolder folder;
   MakeImage(0, 200, 200);  // 120 KB, past the size limit
@@ -44,7 +44,10 @@ TEST(KilnbatchConvert, OutputsThatAreNoFileAreWrittenThroughAndInterruptedSavesL
        "old\n", "", false},
       {failed + "KILN_TEST_SIGNAL_ON_TEMP=15 " + k + "convert in.bmp log; test $? = 143", "old\n", "", false},
       {failed + "KILN_TEST_SIGNAL_ON_TEMP=2 " + k + "convert in.bmp log; test $? = 130", "old\n", "", false},
-      {failed + "ulimit -f 50; " + k + "convert in.bmp log; test $? -gt 128", "old\n", "", false},
+      {failed + "ulimit -f 50; " + k + "convert in.bmp log 2>e; test $? = 1 && grep -qx 'kilnbatch convert: log: File too large' e",
+       "old\n", "", false},
+      {failed + "ulimit -f 50; " + k + "sheet --size 40 --descriptor text -o log 2>e; test $? = 1 && grep -qx 'kilnbatch sheet: log: File too large' e",
+       "old\n", "", false},
       {k + "sheet --size 6 -o in.bmp >/dev/null; " + k + "sheet --size 6 -o - >log 2>err; grep -q cell err", "", "",
        true},
       {k + "sheet --size 6 -o s.bmp --preview in.bmp >/dev/null; " + k + "sheet --size 6 -o s.bmp --preview=- >log", "", "", true},

@@ -158,7 +158,8 @@ TEST_F(KilnbatchSheetCaption, DescriptorsBesideTheSheetAgreeAndCarryTheKerning) 
 TEST_F(KilnbatchSheetCaption, ProportionalCaptionsAreAsWideAsTheFaceSetsThem) {
   const std::string sheet = Quote(folder / "s.png"), out = Quote(folder / "c.png");
   ASSERT_EQ(Kilnbatch("sheet --size 20 --descriptor text -o " + sheet, folder).exitCode, 0);
-  ASSERT_EQ(Kilnbatch("caption --layout proportional --text 'Hello World' --sheet " + sheet + " -o " + out, folder).exitCode, 0);
+  const Outcome run = Kilnbatch("caption --layout proportional --text 'Hello World' --sheet " + sheet + " -o " + out, folder);
+  ASSERT_EQ(std::pair(run.exitCode, run.errors), std::pair(0, std::string())) << "the descriptor names the sheet's file";
   const auto face = OpenPlatformFont("Arial", PointsToPixels(20, 96), {});
   int width = face->TextWidth(U"Hello World");
   for (const KerningPair& k : face->KerningPairs(U"Helo Wrd"))
@@ -204,6 +205,8 @@ TEST_F(KilnbatchSheetCaption, RefusedRunsSayWhyAndWriteNothing) {
     WriteBytes(folder / name, std::vector<std::uint8_t>(text.begin(), text.end()));
   }
   WriteBytes(folder / "text.bmp", {'h', 'e', 'l', 'l', 'o'});
+  std::filesystem::copy_file(folder / "s.png", folder / "t.png");
+  ASSERT_TRUE(MakeImage(9, 32760, 10) && WriteImagePng(9, (folder / "wide.png").c_str()));  // cells up to 3276 x 3276
   const auto before = ReadBytes(folder / "s.png");
   const struct { std::string args; int exitCode; std::string said; } runs[] = {
       {"sheet --size 401" + x, 2, "--size: must be 1 to 400 points"}, {"sheet", 2, "-o"},
@@ -215,6 +218,7 @@ TEST_F(KilnbatchSheetCaption, RefusedRunsSayWhyAndWriteNothing) {
       {"sheet --format png --transparent --background 000000" + x, 2, "--transparent"},
       {"sheet --chars 66-65" + x, 2, "--chars: '66-65'"}, {"sheet --chars 65 --charset ascii" + x, 2, "--charset excludes --chars"},
       {"sheet --columns 3" + x, 2, "--columns: needs --chars or --chars-file"},
+      {"sheet --size 400 --charset windows-1252" + x, 1, "64 M pixels in all, more than a reader takes: fewer characters or"},
       {"sheet --descriptor text -o -", 2, "--descriptor"}, {"sheet --descriptor text -o /dev/null", 2, "--descriptor"},
       {"sheet --size 14 --preview /proc/none/p.bmp -o " + sheet, 1, "/proc/none/p.bmp"},
       {"caption --text '   '" + s + x, 1, "empty"}, {"caption --text " + std::string(820, 'W') + " --width 40" + s + x, 1, "wider"},
@@ -231,6 +235,9 @@ TEST_F(KilnbatchSheetCaption, RefusedRunsSayWhyAndWriteNothing) {
       {"caption --layout proportional --text A --sheet " + Quote(folder / "big.png") + " --metrics " + Quote(folder / "s.fnt") + x,
        1, "describes an image of"},
       {"caption --text -h" + x, 2, "--sheet"},
+      {"caption --text 0123456789 --width 3276 --height 3276 --sheet " + Quote(folder / "wide.png") + x, 1, "32760x3276 pixels, past 64 M"},
+      {"caption --layout proportional --text A --sheet " + Quote(folder / "t.png") + " --metrics " + Quote(folder / "s.fnt") +
+       " -o " + Quote(folder / "c.bmp"), 0, "s.fnt describes \"s.png\", not the sheet \"" + folder / "t.png\"\n"},
       {"sheet --font Zzqx -o " + Quote(folder / "u.bmp"), 0, "no face \"Zzqx\" here; drawn with \"DejaVu Sans\""},
       {"caption --text 'Caf\xC3\xA9 \xE6\x97\xA5\xE2\x82\xAC\xC3\xA9' -o " + Quote(folder / "c.bmp") + s, 0,
        "the sheet has no cell for U+00E9 U+65E5\n"}, {"help nonsense", 2, "'nonsense'"}, {"nonsense", 2, "unknown command 'nonsense'"}, {"help sheet caption", 2, "caption"},

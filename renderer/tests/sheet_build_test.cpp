@@ -109,7 +109,7 @@ TEST_F(SheetBuildTest, FittedCellsHoldEachGlyphAsDrawnAlone) {
   for (RendererSettings& s = rendererSettings;
        const Case& c : {Case{FontItalic | FontUnderline, 8, 12, 20, 0, 1, 1}, {FontItalic, 12, 12, -9, -6, 4, 0},
                         {FontStrikeOut, 10, 30, -5, -3, 2, 3},
-                        {0, 8, 8, -3, 0, 2, 1, U"A\u00E9\u65E5\u20AC\u042F", U"\u65E5", 2}}) {
+                        {0, 8, 8, -3, 0, 2, 1, U"A\u00E9\u65E5\u20AC\u042F", U"\u65E5", 2}, {0, 8, 8, 0, 0, 1, 1, U"AB", U"", 10}}) {
     s.styleBits = c.style, s.fontSize = c.size, s.shadowSize = c.shadowSize, s.shadowOffsetX = c.x, s.shadowOffsetY = c.y;
     s.shadowColour = 0xFF8000, s.backgroundColour = 0x201000;
     std::vector<char32_t> missing;
@@ -121,13 +121,14 @@ TEST_F(SheetBuildTest, FittedCellsHoldEachGlyphAsDrawnAlone) {
     for (char32_t code = 32; c.characters.empty() && code <= 126; ++code) cells += code;
     std::u32string drawn = cells;
     std::erase_if(drawn, [&](char32_t ch) { return c.missing.find(ch) != std::u32string::npos; });
-    const int rows = (static_cast<int>(cells.size()) + c.columns - 1) / c.columns, width = c.columns * n, height = rows * n;
+    const int columns = std::min(c.columns, static_cast<int>(cells.size()));  // more columns than characters: no wider
+    const int rows = (static_cast<int>(cells.size()) + columns - 1) / columns, width = columns * n, height = rows * n;
     const PixelStore sheet = *ImagePixels(ImageHandle(SheetImage));
     ASSERT_EQ(std::pair(sheet.width, sheet.height), std::pair(width, height));
     const SheetLayout fit = FittedSheetLayout(true, c.count, c.padding, c.characters.empty() ? nullptr : &drawn);
     const auto blank = Drawn(width, height, [] {});
-    for (int cell = 0; cell < rows * c.columns; ++cell) {
-      const int cx = cell % c.columns * n, cy = cell / c.columns * n;
+    for (int cell = 0; cell < rows * columns; ++cell) {
+      const int cx = cell % columns * n, cy = cell / columns * n;
       const char32_t ch = cell < static_cast<int>(cells.size()) ? cells[cell] : 0;
       const auto alone = Drawn(width, height, [&] {
         if (ch && drawn.find(ch) != std::u32string::npos)

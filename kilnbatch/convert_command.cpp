@@ -11,7 +11,6 @@ namespace {
 constexpr const char* Name = "convert";
 
 constexpr int LoadedImage = 0;
-constexpr int OutputImage = 1;
 
 struct ConvertOptions {
   std::string in;
@@ -28,12 +27,11 @@ int RunConvert(const ConvertOptions& o) {
   std::string why;
   if (!ReadImageFile(LoadedImage, o.in.c_str(), &why)) return Failure(Name, o.in + ": " + why);
   // Written at 24 bits whatever depth the input had, alpha composited over
-  // black: a 24-bit picture is written as it was read, anything else from a
-  // flattened copy.
+  // black where it stands, so the largest picture takes one store, not two.
   const ImageRecord* loaded = FindImageRecord(LoadedImage);
   const bool plain = loaded->depth == 24 && loaded->sourceDepth != 32;
-  if (!plain && !FlattenImage(LoadedImage, OutputImage)) return Failure(Name, o.in + ": out of memory");
-  if (!SaveImage(plain ? LoadedImage : OutputImage, o.out.c_str(), OutputFormat(o.format, o.out), 7, &why)) {
+  if (!plain && !FlattenImage(LoadedImage, LoadedImage)) return Failure(Name, o.in + ": out of memory");
+  if (!SaveImage(LoadedImage, o.out.c_str(), OutputFormat(o.format, o.out), 7, &why)) {
     return Failure(Name, o.out + ": " + why);
   }
   return ExitDone;

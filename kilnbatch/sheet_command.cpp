@@ -224,9 +224,9 @@ void DeclareSheetOptions(CLI::App& c, SheetOptions& o) {
                                     "only these characters, in code-point order: code points and ranges\n"
                                     "parted by commas, decimal, 0x or U+ hex, such as 32-126,U+0400-U+044F")
                            ->type_name("SPEC")
-                           ->check(CLI::Validator([](std::string& spec) {
+                           ->check(CLI::Validator([](std::string& ranges) {
                              std::string why;
-                             return ParseCharacterRanges(spec, &why) ? std::string() : why;
+                             return ParseCharacterRanges(ranges, &why) ? std::string() : why;
                            }, ""));
   CLI::Option* charsFile = c.add_option("--chars-file", o.charsFile,
                                         "the same for every distinct character of a UTF-8 text file of up to 16 MiB")

@@ -1,4 +1,5 @@
 #include "raster/png_file.h"
+#include "raster/png_messages.h"
 
 #include <png.h>
 
@@ -30,17 +31,8 @@ constexpr int PngFilters = PNG_FILTER_NONE;
 struct PngIo {
   int fd = -1;
   int error = 0;  // errno of a failed write
-  char message[160] = {};
+  PngMessage message;
 };
-
-[[noreturn]] void OnPngError(png_structp png, png_const_charp message) {
-  // Only ever called with the PngIo given to png_create_*_struct.
-  auto* io = static_cast<PngIo*>(png_get_error_ptr(png));
-  if (!io->message[0]) std::snprintf(io->message, sizeof io->message, "%s", message ? message : "unknown fault");
-  png_longjmp(png, 1);
-}
-
-void OnPngWarning(png_structp, png_const_charp) {}
 
 void WritePngBytes(png_structp png, png_bytep data, png_size_t size) {
   auto* io = static_cast<PngIo*>(png_get_io_ptr(png));
@@ -126,7 +118,7 @@ const std::uint8_t* LayoutRow(const PixelStore& store, PngLayout& l, int y) {
 // libpng leaves this function by longjmp on any fault: nothing in it may
 // own what a destructor would release.
 bool EncodePng(PngIo* io, const PixelStore* store, PngLayout* layout) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, io, OnPngError, OnPngWarning);
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &io->message, KeepPngError, IgnorePngWarning);
   if (!png) return false;
   png_infop info = png_create_info_struct(png);
   if (!info || setjmp(png_jmpbuf(png))) {
@@ -150,6 +142,14 @@ bool EncodePng(PngIo* io, const PixelStore* store, PngLayout* layout) {
 }
 
 }  // namespace
+
+[[noreturn]] void KeepPngError(png_structp png, png_const_charp message) {
+  auto* kept = static_cast<PngMessage*>(png_get_error_ptr(png));
+  if (!kept->text[0]) std::snprintf(kept->text, sizeof kept->text, "%s", message ? message : "unknown fault");
+  png_longjmp(png, 1);
+}
+
+void IgnorePngWarning(png_structp, png_const_charp) {}
 
 FileWriter PngFileWriter(int number) {
   const ImageRecord* record = FindImageRecord(number);

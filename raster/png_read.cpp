@@ -1,6 +1,7 @@
 // The PNG reader: libpng decodes, while the file's chunks are measured and
 // walked here, so that a file costs no more than it holds.
 #include "raster/png_file.h"
+#include "raster/png_messages.h"
 
 #include <png.h>
 #include <sys/stat.h>
@@ -44,17 +45,8 @@ struct PngIo {
   std::uint64_t rowsLeft = 0;      // rows (of every pass) not yet decoded
   std::uint64_t libpngBytes = 0;
   PngReadCost cost;
-  char message[160] = {};
+  PngMessage message;
 };
-
-[[noreturn]] void OnPngError(png_structp png, png_const_charp message) {
-  // Only ever called with the PngIo given to png_create_*_struct.
-  auto* io = static_cast<PngIo*>(png_get_error_ptr(png));
-  if (!io->message[0]) std::snprintf(io->message, sizeof io->message, "%s", message ? message : "unknown fault");
-  png_longjmp(png, 1);
-}
-
-void OnPngWarning(png_structp, png_const_charp) {}
 
 const char* ReadUncounted(PngIo* io, std::uint64_t at, std::uint8_t* to, std::size_t count) {
   if (io->fd < 0) {
@@ -166,7 +158,7 @@ bool ReachesEnd(PngIo* io) {
   for (std::uint64_t at = io->imageDataEnd; ChunkAt(io, at, &length, &type); at += std::uint64_t{length} + 12) {
     if (type == ChunkType("IEND")) return true;
   }
-  std::snprintf(io->message, sizeof io->message, "file cut short");
+  std::snprintf(io->message.text, sizeof io->message.text, "file cut short");
   return false;
 }
 
@@ -195,13 +187,13 @@ bool TakePixelMemory(PixelStore* out) noexcept {
 // asked for past the last row: nothing in it may own what a destructor would
 // release.
 bool ReadPng(PngIo* io, PixelStore* out) {
-  png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, io, OnPngError, OnPngWarning, io,
+  png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, &io->message, KeepPngError, IgnorePngWarning, io,
                                              TakeLibpngMemory, GiveLibpngMemory);
   if (!png) return false;
   png_infop info = png_create_info_struct(png);
   if (!info || setjmp(png_jmpbuf(png))) {
     png_destroy_read_struct(&png, &info, nullptr);
-    return io->rowsLeft == 0 && io->imageDataEnd != 0 && !io->message[0] && ReachesEnd(io);
+    return io->rowsLeft == 0 && io->imageDataEnd != 0 && !io->message.text[0] && ReachesEnd(io);
   }
   png_set_read_fn(png, io, ReadPngBytes);
   png_set_user_limits(png, ImageMaxSide, ImageMaxSide);
@@ -255,7 +247,7 @@ bool DecodeWith(PngIo* io, PixelStore& out, std::string* why, PngReadCost* cost)
   const bool read = ReadPng(io, &out);
   if (cost) *cost = io->cost;
   if (read) return true;
-  if (why) *why = std::string("damaged PNG file: ") + (io->message[0] ? io->message : "out of memory");
+  if (why) *why = std::string("damaged PNG file: ") + (io->message.text[0] ? io->message.text : "out of memory");
   return false;
 }
 

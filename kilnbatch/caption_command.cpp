@@ -142,7 +142,7 @@ int RunProportional(const CaptionOptions& o, int format) {
     width = buttonWidth, height = buttonHeight;
   }
   // No larger than what every reader takes back.
-  if (width > ImageMaxSide || height > ImageMaxSide || static_cast<unsigned long long>(width * height) > BmpMaxPixels) {
+  if (!ImageSizeReadable(width, height)) {
     return Failure("the caption image would be too large: " + std::to_string(width) + "x" + std::to_string(height) +
                    " pixels, past " + std::to_string(ImageMaxSide) + " a side or " + std::to_string(BmpMaxPixels >> 20) +
                    " M in all");

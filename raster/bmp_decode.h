@@ -10,6 +10,13 @@
 // Pictures larger than this are refused, whatever the file claims.
 inline constexpr std::uint64_t BmpMaxPixels = 64ull * 1024 * 1024;
 
+// Whether every reader here takes a picture of this size back: the one limit
+// that what is written is held to as well.
+inline bool ImageSizeReadable(std::int64_t width, std::int64_t height) {
+  return width >= 0 && height >= 0 && width <= ImageMaxSide && height <= ImageMaxSide &&
+         static_cast<std::uint64_t>(width * height) <= BmpMaxPixels;
+}
+
 struct DecodedBmp {
   PixelStore pixels;   // always 24 bits per pixel, bottom row first
   int sourceBits = 0;  // bits per pixel of the file

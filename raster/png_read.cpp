@@ -204,7 +204,7 @@ bool ReadPng(PngIo* io, PixelStore* out) {
   int depth = 0, colour = 0, interlace = 0;
   png_get_IHDR(png, info, &width, &height, &depth, &colour, &interlace, nullptr, nullptr);
   io->rowsLeft = RowsToDecode(width, height, interlace != PNG_INTERLACE_NONE);
-  if (width > ImageMaxSide || height > ImageMaxSide || std::uint64_t{width} * height > BmpMaxPixels) {
+  if (!ImageSizeReadable(width, height)) {
     png_error(png, "picture too large");
   }
   const std::uint64_t rowBits = std::uint64_t{width} * static_cast<unsigned>(depth * png_get_channels(png, info));

@@ -203,7 +203,7 @@ int BuildCharacterSheet(bool shadowOn, int count, std::string_view testText, con
                                 : (static_cast<long long>(request.characters.size()) + columns - 1) / columns;
   const long long n = cells.pitch, side = columns * n, height = rows * n;
   // A sheet must be one that every reader, this toolset's among them, takes back.
-  if (n <= 0 || std::max(side, height) > ImageMaxSide || static_cast<unsigned long long>(side * height) > BmpMaxPixels) {
+  if (n <= 0 || !ImageSizeReadable(side, height)) {
     return 0;
   }
 

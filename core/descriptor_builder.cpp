@@ -2,6 +2,7 @@
 // texts, become the descriptor's numbers and names or a reason for refusal.
 #include "core/descriptor_tags.h"
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -49,6 +50,13 @@ bool DescriptorBuilder::Info(const ReadTag& t) {
       !Int(t, "italic", -MaxCoordinate, MaxCoordinate, italic)) {
     return false;
   }
+  long long outline = 0;
+  if (!Ints(t, "padding", -MaxCoordinate, MaxCoordinate, out_.padding) ||
+      !Ints(t, "spacing", -MaxCoordinate, MaxCoordinate, out_.spacing) ||
+      !Int(t, "outline", -MaxCoordinate, MaxCoordinate, outline)) {
+    return false;
+  }
+  out_.outline = static_cast<int>(outline);
   out_.size = static_cast<int>(size < 0 ? -size : size);
   out_.bold = bold != 0;
   out_.italic = italic != 0;
@@ -63,7 +71,10 @@ bool DescriptorBuilder::Common(const ReadTag& t) {
       !Int(t, "pages", -MaxCoordinate, MaxCoordinate, pages)) {
     return false;
   }
-  if (pages != 1) return Fail("pages=" + std::to_string(pages) + ": only one page is read");
+  if (pages < 1 || pages > static_cast<long long>(DescriptorMaxPages)) {
+    return Fail("pages=" + std::to_string(pages) + ": 1 to " + std::to_string(DescriptorMaxPages) + " are read");
+  }
+  pagesDeclared_ = pages;
   out_.lineHeight = static_cast<int>(line);
   out_.base = static_cast<int>(base);
   out_.scaleW = static_cast<int>(w);
@@ -73,10 +84,17 @@ bool DescriptorBuilder::Common(const ReadTag& t) {
 }
 
 bool DescriptorBuilder::Page(const ReadTag& t) {
-  if (++pages_ > 1) return Fail("more than one page");
   long long id = 0;
-  if (!Int(t, "id", -MaxCoordinate, MaxCoordinate, id) || !Str(t, "file", out_.pageFile)) return false;
-  if (id != 0) return Fail("page id=" + std::to_string(id) + ": only page 0 is read");
+  std::string file;
+  if (!Int(t, "id", -MaxCoordinate, MaxCoordinate, id) || !Str(t, "file", file)) return false;
+  if (id < 0 || id >= static_cast<long long>(DescriptorMaxPages)) {
+    return Fail("page id=" + std::to_string(id) + ": ids 0 to " + std::to_string(DescriptorMaxPages - 1) + " are read");
+  }
+  const auto at = static_cast<std::size_t>(id);
+  if (at >= out_.pages.size()) out_.pages.resize(at + 1), pageNamed_.resize(at + 1);
+  if (pageNamed_[at]) return Fail("page id=" + std::to_string(id) + " named twice");
+  pageNamed_[at] = true;
+  out_.pages[at] = std::move(file);
   return true;
 }
 
@@ -91,9 +109,9 @@ bool DescriptorBuilder::Char(const ReadTag& t) {
     if (!Int(t, keys[i], i == 0 ? 0 : -MaxCoordinate, i == 0 ? MaxCodePoint : MaxCoordinate, v[i])) return false;
   }
   if (v[3] < 0 || v[4] < 0) return Fail("negative width or height");
-  if (v[8] != 0) return Fail("a character on page " + std::to_string(v[8]) + ": only page 0 is read");
+  if (v[8] < 0 || v[8] >= static_cast<long long>(DescriptorMaxPages)) return Fail("page=" + std::to_string(v[8]) + " is out of range");
   const auto n = [&](int i) { return static_cast<int>(v[i]); };
-  out_.glyphs.push_back({static_cast<char32_t>(v[0]), n(1), n(2), n(3), n(4), n(5), n(6), n(7)});
+  out_.glyphs.push_back({static_cast<char32_t>(v[0]), n(1), n(2), n(3), n(4), n(5), n(6), n(7), n(8)});
   return true;
 }
 
@@ -113,7 +131,19 @@ bool DescriptorBuilder::Kerning(const ReadTag& t) {
 bool DescriptorBuilder::Finish() {
   label = {};
   if (!common_) return Fail("no common tag");
-  if (pages_ == 0) return Fail("no page");
+  if (out_.pages.empty()) return Fail("no page");
+  // Every page the common tag counts is named, and no more; the characters
+  // may come before the pages in JSON, so their pages are checked here.
+  if (static_cast<long long>(out_.pages.size()) != pagesDeclared_ ||
+      std::find(pageNamed_.begin(), pageNamed_.end(), false) != pageNamed_.end()) {
+    return Fail("pages=" + std::to_string(pagesDeclared_) + " but pages " + std::to_string(out_.pages.size()) +
+                " named, ids 0 to pages - 1 each once");
+  }
+  for (const DescriptorGlyph& g : out_.glyphs) {
+    if (g.page >= static_cast<int>(out_.pages.size())) {
+      return Fail("a character on page " + std::to_string(g.page) + ", past the last page");
+    }
+  }
   return true;
 }
 
@@ -129,6 +159,26 @@ bool DescriptorBuilder::Int(const ReadTag& t, std::string_view key, long long lo
   }
   const std::string shown = std::string(key) + "=" + CleanDescriptorName(std::string_view(f->value).substr(0, 24));
   return Fail(shown + (integer ? " is out of range" : " is not an integer"));
+}
+
+// "1,2" (a JSON list of numbers comes as that too), exactly as many as `v`
+// holds; `v` stays as it is when the key is absent.
+bool DescriptorBuilder::Ints(const ReadTag& t, std::string_view key, long long lo, long long hi, std::span<int> v) {
+  const ReadField* f = Find(t, key);
+  if (!f) return true;
+  std::string_view rest = f->value;
+  std::size_t i = 0;
+  bool ok = f->got == FieldGot::Any || f->got == FieldGot::List;
+  for (; ok && i < v.size(); ++i) {
+    const std::size_t comma = rest.find(',');
+    long long n = 0;
+    ok = StrictInt(rest.substr(0, comma), n) && n >= lo && n <= hi && (comma == std::string_view::npos) == (i + 1 == v.size());
+    v[i] = static_cast<int>(n);
+    rest.remove_prefix(comma == std::string_view::npos ? rest.size() : comma + 1);
+  }
+  if (ok) return true;
+  return Fail(std::string(key) + "=" + CleanDescriptorName(std::string_view(f->value).substr(0, 24)) + " is not " +
+              std::to_string(v.size()) + " integers in range");
 }
 
 bool DescriptorBuilder::Str(const ReadTag& t, std::string_view key, std::string& v) {

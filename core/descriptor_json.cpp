@@ -44,6 +44,9 @@ void Array(std::string& out, std::string_view name, const std::vector<T>& items,
   out.append(items.empty() ? "]" : "\n  ]").append(last ? "\n" : ",\n");
 }
 
+// Longer than any list of numbers the format has.
+constexpr std::size_t MaxListText = 256;
+
 // What the top-level member being read holds.
 enum class Member { Single, Pages, List, Skipped };
 
@@ -105,7 +108,16 @@ class TagReader {
     if (++depth_ > DescriptorMaxJsonDepth) {
       return b_.Fail("JSON nested deeper than " + std::to_string(DescriptorMaxJsonDepth));
     }
-    if (depth_ == 1 || tagDepth_ != 0 || member_ == Member::Skipped) return true;
+    if (tagDepth_ != 0) {
+      // A list of numbers in a field is read as "1,2"; anything deeper is no field's value.
+      if (depth_ == tagDepth_ + 1 && !object) {
+        tag_.back().got = FieldGot::List;
+      } else if (depth_ > tagDepth_) {
+        tag_.back().got = FieldGot::Other;
+      }
+      return true;
+    }
+    if (depth_ == 1 || member_ == Member::Skipped) return true;
     if (depth_ == 2 && member_ == Member::Single) return object ? StartTag() : b_.Fail("not an object");
     if (depth_ == 2) return object ? NotAList() : true;
     ++b_.number;
@@ -127,7 +139,15 @@ class TagReader {
 
   bool Scalar(std::string value, FieldGot got) {
     if (tagDepth_ != 0) {
-      if (depth_ == tagDepth_) tag_.back().value = std::move(value), tag_.back().got = got;
+      ReadField& field = tag_.back();
+      if (depth_ == tagDepth_) {
+        field.value = std::move(value), field.got = got;
+      } else if (depth_ == tagDepth_ + 1 && field.got == FieldGot::List && got == FieldGot::Number &&
+                 field.value.size() < MaxListText) {
+        field.value.append(field.value.empty() ? "" : ",").append(value);
+      } else {
+        field.got = FieldGot::Other;
+      }
       return true;
     }
     if (member_ == Member::Skipped) return true;
@@ -150,10 +170,12 @@ class TagReader {
 }  // namespace
 
 std::string WriteJsonDescriptor(const FontDescriptor& font) {
-  const std::string face = CleanDescriptorName(font.face), file = CleanDescriptorName(font.pageFile);
+  const std::string face = CleanDescriptorName(font.face);
+  ordered_json pages = ordered_json::array();
+  for (const std::string& page : font.pages) pages.push_back(CleanDescriptorName(page));
   std::string out;
   out.reserve(256 + 110 * font.glyphs.size() + 50 * font.kernings.size());
-  out.append("{\n  \"pages\": ").append(Dump(ordered_json::array({file}))).append(",\n");
+  out.append("{\n  \"pages\": ").append(Dump(pages)).append(",\n");
   Array(out, "chars", font.glyphs, CharTag, false);
   out.append("  \"info\": ").append(Dump(Object(InfoTag(font, face)))).append(",\n");
   out.append("  \"common\": ").append(Dump(Object(CommonTag(font)))).append(",\n");

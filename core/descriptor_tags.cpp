@@ -29,8 +29,6 @@ std::string CleanDescriptorName(std::string_view s, bool quoteToo) {
 
 namespace {
 
-constexpr int Zeros[4] = {};
-
 WriteField Num(const char* key, long long value) { return {key, FieldKind::Number, value, {}, {}}; }
 WriteField Str(const char* key, std::string_view text) { return {key, FieldKind::String, 0, text, {}}; }
 WriteField List(const char* key, std::span<const int> values) { return {key, FieldKind::List, 0, {}, values}; }
@@ -41,24 +39,26 @@ WriteTag InfoTag(const FontDescriptor& f, std::string_view face) {
   return {Str("face", face),         Num("size", f.size),    Num("bold", f.bold ? 1 : 0),
           Num("italic", f.italic ? 1 : 0), Str("charset", ""),  Num("unicode", 1),
           Num("stretchH", 100),      Num("smooth", 1),       Num("aa", 1),
-          List("padding", {Zeros, 4}), List("spacing", {Zeros, 2}), Num("outline", 0)};
+          List("padding", f.padding), List("spacing", f.spacing), Num("outline", f.outline)};
 }
 
 WriteTag CommonTag(const FontDescriptor& f) {
   return {Num("lineHeight", f.lineHeight), Num("base", f.base),  Num("scaleW", f.scaleW),
-          Num("scaleH", f.scaleH),         Num("pages", 1),       Num("packed", 0),
+          Num("scaleH", f.scaleH),         Num("pages", static_cast<long long>(f.pages.size())),       Num("packed", 0),
           Num("alphaChnl", 0),             Num("redChnl", 0),     Num("greenChnl", 0),
           Num("blueChnl", 0)};
 }
 
-WriteTag PageTag(std::string_view file) { return {Num("id", 0), Str("file", file)}; }
+WriteTag PageTag(std::size_t id, std::string_view file) {
+  return {Num("id", static_cast<long long>(id)), Str("file", file)};
+}
 
 WriteTag CountTag(std::size_t count) { return {Num("count", static_cast<long long>(count))}; }
 
 WriteTag CharTag(const DescriptorGlyph& g) {
   return {Num("id", g.id),           Num("x", g.x),           Num("y", g.y),
           Num("width", g.width),     Num("height", g.height), Num("xoffset", g.xoffset),
-          Num("yoffset", g.yoffset), Num("xadvance", g.xadvance), Num("page", 0),
+          Num("yoffset", g.yoffset), Num("xadvance", g.xadvance), Num("page", g.page),
           Num("chnl", 15)};
 }
 

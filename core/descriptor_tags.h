@@ -33,7 +33,7 @@ using WriteTag = std::vector<WriteField>;
 // `face` and `file` are the names as the form spells them.
 WriteTag InfoTag(const FontDescriptor& f, std::string_view face);
 WriteTag CommonTag(const FontDescriptor& f);
-WriteTag PageTag(std::string_view file);
+WriteTag PageTag(std::size_t id, std::string_view file);
 WriteTag CountTag(std::size_t count);
 WriteTag CharTag(const DescriptorGlyph& g);
 WriteTag KerningTag(const DescriptorKerning& k);
@@ -44,7 +44,8 @@ std::string FieldText(const WriteField& f);
 // ---- reading: each form turns a tag into key and value texts; the builder
 // checks them and fills the descriptor.
 
-enum class FieldGot { Any, String, Number, Other };  // Any: text and XML, whose values are all text
+// Any: text and XML, whose values are all text; List: a JSON list of numbers, as "1,2".
+enum class FieldGot { Any, String, Number, List, Other };
 struct ReadField {
   std::string key;
   std::string value;
@@ -75,11 +76,13 @@ class DescriptorBuilder {
 
  private:
   bool Int(const ReadTag& t, std::string_view key, long long lo, long long hi, long long& v);
+  bool Ints(const ReadTag& t, std::string_view key, long long lo, long long hi, std::span<int> v);
   bool Str(const ReadTag& t, std::string_view key, std::string& v);
 
   FontDescriptor& out_;
   bool common_ = false;
-  int pages_ = 0;
+  long long pagesDeclared_ = 1;
+  std::vector<bool> pageNamed_;
 };
 
 using TagHandler = bool (DescriptorBuilder::*)(const ReadTag&);

@@ -34,12 +34,14 @@ TagHandler HandlerOf(std::string_view name) {
 }  // namespace
 
 std::string WriteTextDescriptor(const FontDescriptor& font) {
-  const std::string face = CleanDescriptorName(font.face, true), file = CleanDescriptorName(font.pageFile, true);
+  const std::string face = CleanDescriptorName(font.face, true);
   std::string out;
   out.reserve(256 + 100 * font.glyphs.size() + 40 * font.kernings.size());
   TextLine(out, "info", InfoTag(font, face));
   TextLine(out, "common", CommonTag(font));
-  TextLine(out, "page", PageTag(file));
+  for (std::size_t i = 0; i < font.pages.size(); ++i) {
+    TextLine(out, "page", PageTag(i, CleanDescriptorName(font.pages[i], true)));
+  }
   TextLine(out, "chars", CountTag(font.glyphs.size()));
   for (const DescriptorGlyph& g : font.glyphs) TextLine(out, "char", CharTag(g));
   TextLine(out, "kernings", CountTag(font.kernings.size()));

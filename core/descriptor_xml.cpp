@@ -33,12 +33,13 @@ struct StringWriter final : pugi::xml_writer {
 }  // namespace
 
 std::string WriteXmlDescriptor(const FontDescriptor& font) {
-  const std::string face = CleanDescriptorName(font.face), file = CleanDescriptorName(font.pageFile);
+  const std::string face = CleanDescriptorName(font.face);
   pugi::xml_document doc;
   pugi::xml_node root = doc.append_child("font");
   Element(root, "info", InfoTag(font, face));
   Element(root, "common", CommonTag(font));
-  Element(root.append_child("pages"), "page", PageTag(file));
+  const pugi::xml_node pages = root.append_child("pages");
+  for (std::size_t i = 0; i < font.pages.size(); ++i) Element(pages, "page", PageTag(i, CleanDescriptorName(font.pages[i])));
   const pugi::xml_node chars = Element(root, "chars", CountTag(font.glyphs.size()));
   for (const DescriptorGlyph& g : font.glyphs) Element(chars, "char", CharTag(g));
   const pugi::xml_node kernings = Element(root, "kernings", CountTag(font.kernings.size()));

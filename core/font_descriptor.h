@@ -1,10 +1,11 @@
 // A sheet's metrics in the bitmap-font descriptor format that engines' stock
 // loaders read, in its three spellings: the line-based text form (.fnt), XML
-// and JSON. One page, one glyph image per character, every channel holding
-// the glyph. Each form has its own file (core/descriptor_text.cpp, _xml,
+// and JSON. One or more pages of one size, one glyph image per character,
+// every channel holding the glyph. Each form has its own file (core/descriptor_text.cpp, _xml,
 // _json); what they share, core/descriptor_tags.h.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -17,6 +18,7 @@ struct DescriptorGlyph {
   char32_t id = 0;  // Unicode code point
   int x = 0, y = 0, width = 0, height = 0;
   int xoffset = 0, yoffset = 0, xadvance = 0;
+  int page = 0;  // index into FontDescriptor::pages
   bool operator==(const DescriptorGlyph&) const = default;
 };
 
@@ -33,8 +35,14 @@ struct FontDescriptor {
   bool bold = false, italic = false;
   int lineHeight = 0;  // ascent plus descent
   int base = 0;        // ascent
-  int scaleW = 0, scaleH = 0;  // the image's size
-  std::string pageFile;        // the image's file name, beside the descriptor
+  int scaleW = 0, scaleH = 0;  // every page's size
+  std::vector<std::string> pages;  // each page's image file name, beside the descriptor
+  // Background the boxes hold around the ink (up, right, down, left), empty
+  // pixels between boxes on a page (across, down), and the width of an
+  // outline drawn around the face; all 0 for tight boxes of a plain face.
+  std::array<int, 4> padding{};
+  std::array<int, 2> spacing{};
+  int outline = 0;
   std::vector<DescriptorGlyph> glyphs;
   std::vector<DescriptorKerning> kernings;
   bool operator==(const FontDescriptor&) const = default;
@@ -46,6 +54,7 @@ enum class DescriptorFormat { Text, Xml, Json };
 inline constexpr std::size_t DescriptorMaxBytes = 32u * 1024 * 1024;
 inline constexpr std::size_t DescriptorMaxGlyphs = 65536;
 inline constexpr std::size_t DescriptorMaxKernings = 1u << 18;
+inline constexpr std::size_t DescriptorMaxPages = 1024;
 inline constexpr int DescriptorMaxCoordinate = 32767;  // |every number but ids|
 // Bounds on what else a hostile file can make a reader hold: no tag of the
 // format has near this many fields (attributes in XML), and no file of it
@@ -67,8 +76,9 @@ std::string WriteDescriptor(const FontDescriptor& font, DescriptorFormat format)
 
 // Reads a descriptor of any of the three forms, told apart by its first
 // non-blank byte ('<' XML, '{' JSON, else text). False, with `*why` saying
-// what is wrong, for a malformed file, one past the limits above, a page
-// other than 0 or more than one page; `out` is then unspecified. Names come
+// what is wrong, for a malformed file, one past the limits above, pages
+// other than ids 0 to pages - 1 each named once, or a character on a page
+// that is not there; `out` is then unspecified. Names come
 // back cleaned as the writer cleans them; a negative `size` (a cell height
 // in some writers' files) is read as its absolute value.
 bool ReadDescriptor(std::string_view bytes, FontDescriptor& out, std::string* why);

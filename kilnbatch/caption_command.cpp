@@ -103,7 +103,7 @@ bool FindMetrics(const CaptionOptions& o, FontDescriptor& metrics, std::string* 
         return false;
       }
     }
-    WarnOfAnotherImage(path, metrics.pageFile, o.sheet);
+    WarnOfAnotherImage(path, metrics.pages.front(), o.sheet);
     return true;
   }
   metrics = MeasureSheetMetrics();

@@ -160,7 +160,7 @@ int WriteSheetSet(const SheetOptions& o, SheetPlan& plan, int cell) {
   }
   // The image and its descriptors are each written whole before any replaces its file.
   std::vector<FileToReplace> files{{o.out, ImageFileWriter(SheetImage, plan.format)}};
-  plan.descriptor.pageFile = std::filesystem::path(o.out).filename().string();
+  plan.descriptor.pages = {std::filesystem::path(o.out).filename().string()};
   for (const auto& [form, path] : plan.descriptors) {
     files.push_back({path, [text = WriteDescriptor(plan.descriptor, form)](int fd) {
                        return WriteAll(fd, reinterpret_cast<const std::uint8_t*>(text.data()), text.size());

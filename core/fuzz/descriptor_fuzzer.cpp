@@ -21,11 +21,14 @@ bool CleanName(const std::string& s) {
 bool WithinBounds(const FontDescriptor& f) {
   if (f.glyphs.size() > DescriptorMaxGlyphs || f.kernings.size() > DescriptorMaxKernings) return false;
   if (f.size < 0 || !InRange(f.size) || !InRange(f.lineHeight) || !InRange(f.base) || !InRange(f.scaleW) ||
-      !InRange(f.scaleH) || !CleanName(f.face) || !CleanName(f.pageFile)) {
+      !InRange(f.scaleH) || !CleanName(f.face) || f.pages.empty() || f.pages.size() > DescriptorMaxPages) {
     return false;
   }
+  for (const std::string& page : f.pages) {
+    if (!CleanName(page)) return false;
+  }
   for (const DescriptorGlyph& g : f.glyphs) {
-    if (g.id > 0x10FFFF || g.width < 0 || g.height < 0 || !InRange(g.x) || !InRange(g.y) || !InRange(g.width) ||
+    if (g.page < 0 || static_cast<std::size_t>(g.page) >= f.pages.size() || g.id > 0x10FFFF || g.width < 0 || g.height < 0 || !InRange(g.x) || !InRange(g.y) || !InRange(g.width) ||
         !InRange(g.height) || !InRange(g.xoffset) || !InRange(g.yoffset) || !InRange(g.xadvance)) {
       return false;
     }
@@ -51,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FontDescriptor expected = font;
     if (form == DescriptorFormat::Text) {
       std::replace(expected.face.begin(), expected.face.end(), '"', ' ');
-      std::replace(expected.pageFile.begin(), expected.pageFile.end(), '"', ' ');
+      for (std::string& page : expected.pages) std::replace(page.begin(), page.end(), '"', ' ');
     }
     FontDescriptor back;
     if (!ReadDescriptor(WriteDescriptor(font, form), back, &why) || back != expected) std::abort();

@@ -9,14 +9,15 @@ namespace {
 constexpr DescriptorFormat Text = DescriptorFormat::Text, Xml = DescriptorFormat::Xml, Json = DescriptorFormat::Json;
 
 FontDescriptor Tiny() {
-  return {.face = "Tiny", .size = 12, .lineHeight = 14, .base = 11, .scaleW = 16, .scaleH = 16, .pageFile = "a.png",
+  return {.face = "Tiny", .size = 12, .lineHeight = 14, .base = 11, .scaleW = 16, .scaleH = 16, .pages = {"a.png"},
           .glyphs = {{U'A', 1, 2, 5, 7, 0, -1, 6}}, .kernings = {{U'A', U'B', -1}}};
 }
 
 TEST(FontDescriptor, EveryFormReadsBackWhatItWrote) {
   FontDescriptor f = Tiny();
-  f.face = "Caf\xC3\xA9 \"Q\" & <R> 'n'", f.pageFile = "sheet & co.png", f.bold = true;
-  f.glyphs.push_back({U'\U0001F600', 9, 8, 0, 0, -32767, 32767, -1});
+  f.face = "Caf\xC3\xA9 \"Q\" & <R> 'n'", f.pages = {"sheet & co_0.png", "b.png", "c.png"}, f.bold = true;
+  f.padding = {1, 2, 3, 4}, f.spacing = {5, 6}, f.outline = 2;
+  f.glyphs.push_back({U'\U0001F600', 9, 8, 0, 0, -32767, 32767, -1, 2});
   f.kernings.push_back({U'\U0001F600', U'A', 3});
   for (const DescriptorFormat form : {Text, Xml, Json}) {
     FontDescriptor back, expected = f;
@@ -70,11 +71,16 @@ TEST(FontDescriptor, ReadsOthersSpellingsAndRefusesWhatItCannotHold) {
       {Json, "\"id\":65", "\"id\":1114112", "out of range"},
       {Json, "\"y\":2", "\"y\":99999999999999999999999", "not an integer"},
       {Json, "\"x\":1,", "\"x\":\"1\",", "not an integer"},
-      {Text, "file=\"a.png\"", "file=\"a.png\"\npage id=1 file=\"b.png\"", "more than one page"},
-      {Xml, "</pages>", "<page id=\"1\" file=\"b.png\"/></pages>", "more than one page"},
-      {Json, "[\"a.png\"]", "[\"a.png\", \"b.png\"]", "more than one page"},
-      {Text, "page id=0", "page id=1", "only page 0"},
-      {Text, "page=0", "page=1", "only page 0"},
+      {Text, "file=\"a.png\"", "file=\"a.png\"\npage id=1 file=\"b.png\"", "pages=1 but pages 2 named"},
+      {Xml, "</pages>", "<page id=\"1\" file=\"b.png\"/></pages>", "pages=1 but pages 2 named"},
+      {Json, "[\"a.png\"]", "[\"a.png\", \"b.png\"]", "pages=1 but pages 2 named"},
+      {Text, "page id=0", "page id=1", "each once"},
+      {Text, "file=\"a.png\"", "file=\"a.png\"\npage id=0 file=\"b.png\"", "named twice"},
+      {Text, "pages=1", "pages=1025", "1 to 1024"},
+      {Text, "page=0", "page=1", "past the last page"},
+      {Text, "padding=0,0,0,0", "padding=0,0,0", "not 4 integers"},
+      {Xml, "spacing=\"0,0\"", "spacing=\"0,0,1\"", "not 2 integers"},
+      {Json, "\"spacing\":[0,0]", "\"spacing\":[0,\"0\"]", "not 2 integers"},
       {Text, "common ", "commons ", "no common"},
       {Text, "page id", "pager id", "no page"},
       {Json, "\"pages\":", "\"pager\":", "no page"},

@@ -135,7 +135,7 @@ TEST_F(KilnbatchSheetCaption, DescriptorsBesideTheSheetAgreeAndCarryTheKerning) 
   for (int i = 0; i < 3; ++i) forms[i] = ReadDescriptorFile("f" + std::string(DescriptorExtension(DescriptorFormat(i))));
   EXPECT_EQ(forms[0], forms[1]);
   EXPECT_EQ(forms[0], forms[2]);
-  EXPECT_EQ(forms[0].pageFile, "f.png");
+  EXPECT_EQ(forms[0].pages, std::vector<std::string>{"f.png"});
   ASSERT_NE(ReadImageFile(7, (folder / "f.png").c_str()), 0u);
   EXPECT_EQ(forms[0].scaleW, ImagePixels(ImageHandle(7))->width);
   for (const auto& [first, second] : {std::pair{U'A', U'V'}, {U'T', U'o'}, {U'Y', U'o'}}) {

@@ -10,8 +10,10 @@
 #include <deque>
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include "platform/integer_rounding.h"
+#include "platform/layout_tables.h"
 
 namespace {
 
@@ -84,7 +86,7 @@ class PairKerning {
     for (const char32_t c : codes) {
       hb_codepoint_t glyph = 0;
       hb_font_get_nominal_glyph(font_.get(), c, &glyph);
-      all.push_back({c, RealScript(c), glyph});
+      all.push_back({c, RealScript(c), glyph, Ordinary(c, glyph)});
     }
     const std::vector<Group> groups = GroupsOf(all);
     std::vector<KerningPair> pairs;
@@ -96,7 +98,7 @@ class PairKerning {
         if (shaped++ == maxShaped) return pairs;
         const Code& second = all[i];
         const Plans& plans = *(first.script != HB_SCRIPT_INVALID ? Find(groups, first.script) : Find(groups, second.script)).plans;
-        const int pixels = ClampToInt(RoundDiv(Units(first.code, second.code, plans) * emPixels, upem_));
+        const int pixels = ClampToInt(RoundDiv(Units(first, second, plans) * emPixels, upem_));
         if (pixels != 0) pairs.push_back({first.code, second.code, pixels});
       }
     }
@@ -108,28 +110,46 @@ class PairKerning {
     char32_t code;
     hb_script_t script;
     hb_codepoint_t glyph;
+    bool ordinary;  // never a mark, never hidden as a default ignorable
   };
   struct Plans {
     hb_script_t script;
     std::array<HbPlanPtr, 2> plan;  // kerning off, on
-    // The glyphs any lookup that could tell the two plans apart starts on;
-    // null when that cannot be known (a legacy `kern` table is in play).
-    HbSetPtr touched;
+    // The glyphs the kerning lookups that tell the two plans apart name (null
+    // when that cannot be known), and those a substitution can start on.
+    HbSetPtr kerning, substituted;
+    HbSetPtr positioned;  // the glyphs every other positioning lookup names
   };
   // The characters of one script (HB_SCRIPT_INVALID: of none), shaped with its plans, and the
-  // indices of those of them, and of all characters, whose glyph a lookup of the plans starts on.
+  // indices of those of them, and of all characters, that can take part in a pair that kerns.
   struct Group {
     hb_script_t script;
     const Plans* plans;
-    std::vector<std::uint32_t> members, touchedMembers, touchedAll;
+    std::vector<std::uint32_t> members, kerningMembers, kerningAll;
   };
 
   static const Group& Find(const std::vector<Group>& groups, hb_script_t script) {
     return *std::find_if(groups.begin(), groups.end(), [script](const Group& g) { return g.script == script; });
   }
 
-  bool Touches(const Plans& plans, hb_codepoint_t glyph) const {
-    return !plans.touched || hb_set_has(plans.touched.get(), glyph);
+  static bool Kerns(const Plans& plans, hb_codepoint_t glyph) {
+    return !plans.kerning || hb_set_has(plans.kerning.get(), glyph);
+  }
+  static bool Substituted(const Plans& plans, hb_codepoint_t glyph) {
+    return hb_set_has(plans.substituted.get(), glyph);
+  }
+  static bool TakesPart(const Plans& plans, hb_codepoint_t glyph) {
+    return Kerns(plans, glyph) || Substituted(plans, glyph);
+  }
+
+  // Whether shaping the pair can tell the plans apart. Kerning needs both of
+  // its glyphs named by a kerning lookup, as they are or as a substitution
+  // makes them; a glyph neither named nor substituted stays as it is, and a
+  // pair of such glyphs moves the same either way.
+  static bool WorthShaping(const Plans& plans, hb_codepoint_t first, hb_codepoint_t second) {
+    const bool kf = Kerns(plans, first), ks = Kerns(plans, second);
+    const bool sf = Substituted(plans, first), ss = Substituted(plans, second);
+    return (kf && ks) || (sf && (ks || ss)) || (ss && kf);
   }
 
   std::vector<Group> GroupsOf(const std::vector<Code>& all) {
@@ -141,49 +161,77 @@ class PairKerning {
     }
     for (Group& g : groups) {
       for (std::uint32_t i = 0; i < all.size(); ++i) {
-        if (!Touches(*g.plans, all[i].glyph)) continue;
-        g.touchedAll.push_back(i);
-        if (all[i].script == g.script) g.touchedMembers.push_back(i);
+        if (!TakesPart(*g.plans, all[i].glyph)) continue;
+        g.kerningAll.push_back(i);
+        if (all[i].script == g.script) g.kerningMembers.push_back(i);
       }
     }
     return groups;
   }
 
-  // The characters worth shaping after `first`, in order: a pair neither of whose glyphs a
-  // substitution or a kerning lookup can start on is shaped the same either way, and most pairs are
-  // such, so the work grows with the glyphs that kern rather than with the square of the count.
+  // The characters worth shaping after `first`, in order: only glyphs a
+  // kerning lookup names or a substitution starts on take part, so the work
+  // grows with the square of those, not of every character.
   void SecondsFor(const Code& first, const std::vector<Code>& all, const std::vector<Group>& groups,
                   std::vector<std::uint32_t>& seconds) const {
     seconds.clear();
-    const auto everyone = [&] {
-      for (std::uint32_t i = 0; i < all.size(); ++i) seconds.push_back(i);
+    const auto take = [&](const Group& g, const std::vector<std::uint32_t>& candidates) {
+      if (!TakesPart(*g.plans, first.glyph)) return;
+      for (const std::uint32_t i : candidates) {
+        if (WorthShaping(*g.plans, first.glyph, all[i].glyph)) seconds.push_back(i);
+      }
     };
     if (first.script != HB_SCRIPT_INVALID) {  // the first's script decides the plans
       const Group& g = Find(groups, first.script);
-      if (Touches(*g.plans, first.glyph)) everyone();
-      else seconds = g.touchedAll;
+      take(g, g.kerningAll);
       return;
     }
-    for (const Group& g : groups) {  // else each second's own script does
-      const std::vector<std::uint32_t>& some = Touches(*g.plans, first.glyph) ? g.members : g.touchedMembers;
-      seconds.insert(seconds.end(), some.begin(), some.end());
-    }
+    for (const Group& g : groups) take(g, g.kerningMembers);  // else each second's own script does
     std::sort(seconds.begin(), seconds.end());
   }
 
 
-  // 0 when shaping joins or reorders the pair.
-  std::int64_t Units(char32_t first, char32_t second, const Plans& plans) {
-    std::array<std::int64_t, 2> moved{};
-    for (const bool kern : {false, true}) {
-      if (!Shape(first, second, plans.script, *plans.plan[kern], PairFeatureSets[kern], moved[kern])) return 0;
+  // 0 when shaping joins or reorders the pair. Without kerning, a pair of
+  // ordinary glyphs that no other positioning names and that shaping leaves
+  // as they are lands where its advances put it, so only other pairs are
+  // shaped twice.
+  std::int64_t Units(const Code& first, const Code& second, const Plans& plans) {
+    std::array<hb_codepoint_t, 2> glyphs{};
+    std::int64_t kerned = 0, plain = 0;
+    if (!Shape(first.code, second.code, plans.script, *plans.plan[true], PairFeatureSets[true], kerned, glyphs)) return 0;
+    const bool asTheyAre = first.ordinary && second.ordinary && glyphs[0] == first.glyph && glyphs[1] == second.glyph &&
+                           !hb_set_has(plans.positioned.get(), first.glyph) &&
+                           !hb_set_has(plans.positioned.get(), second.glyph);
+    if (asTheyAre) return kerned;
+    if (!Shape(first.code, second.code, plans.script, *plans.plan[false], PairFeatureSets[false], plain, glyphs)) return 0;
+    return kerned - plain;
+  }
+
+  // Marks lose their advance in shaping, and default ignorables are hidden,
+  // whatever the lookups; the categories here hold neither.
+  bool Ordinary(char32_t code, hb_codepoint_t glyph) const {
+    if (hb_ot_layout_get_glyph_class(face_.get(), glyph) == HB_OT_LAYOUT_GLYPH_CLASS_MARK) return false;
+    if (code == 0x115F || code == 0x1160 || code == 0x3164 || code == 0xFFA0) return false;  // fillers
+    switch (hb_unicode_general_category(hb_unicode_funcs_get_default(), code)) {
+      case HB_UNICODE_GENERAL_CATEGORY_UPPERCASE_LETTER: case HB_UNICODE_GENERAL_CATEGORY_LOWERCASE_LETTER:
+      case HB_UNICODE_GENERAL_CATEGORY_TITLECASE_LETTER: case HB_UNICODE_GENERAL_CATEGORY_OTHER_LETTER:
+      case HB_UNICODE_GENERAL_CATEGORY_DECIMAL_NUMBER: case HB_UNICODE_GENERAL_CATEGORY_LETTER_NUMBER:
+      case HB_UNICODE_GENERAL_CATEGORY_OTHER_NUMBER: case HB_UNICODE_GENERAL_CATEGORY_CONNECT_PUNCTUATION:
+      case HB_UNICODE_GENERAL_CATEGORY_DASH_PUNCTUATION: case HB_UNICODE_GENERAL_CATEGORY_OPEN_PUNCTUATION:
+      case HB_UNICODE_GENERAL_CATEGORY_CLOSE_PUNCTUATION: case HB_UNICODE_GENERAL_CATEGORY_INITIAL_PUNCTUATION:
+      case HB_UNICODE_GENERAL_CATEGORY_FINAL_PUNCTUATION: case HB_UNICODE_GENERAL_CATEGORY_OTHER_PUNCTUATION:
+      case HB_UNICODE_GENERAL_CATEGORY_MATH_SYMBOL: case HB_UNICODE_GENERAL_CATEGORY_CURRENCY_SYMBOL:
+      case HB_UNICODE_GENERAL_CATEGORY_MODIFIER_SYMBOL: case HB_UNICODE_GENERAL_CATEGORY_OTHER_SYMBOL:
+      case HB_UNICODE_GENERAL_CATEGORY_SPACE_SEPARATOR:
+        return true;
+      default:
+        return false;
     }
-    return moved[true] - moved[false];
   }
 
   // How far the second glyph lands from where the first's own advance puts it.
   bool Shape(char32_t first, char32_t second, hb_script_t script, hb_shape_plan_t& plan,
-             const std::array<hb_feature_t, 6>& features, std::int64_t& moved) {
+             const std::array<hb_feature_t, 6>& features, std::int64_t& moved, std::array<hb_codepoint_t, 2>& glyphs) {
     hb_buffer_t* buffer = buffer_.get();
     hb_buffer_clear_contents(buffer);
     const std::array<std::uint32_t, 2> text{first, second};
@@ -195,6 +243,7 @@ class PairKerning {
     const hb_glyph_info_t* info = hb_buffer_get_glyph_infos(buffer, &count);
     const hb_glyph_position_t* pos = hb_buffer_get_glyph_positions(buffer, nullptr);
     if (count != 2 || info[0].cluster != 0 || info[1].cluster != 1) return false;
+    glyphs = {info[0].codepoint, info[1].codepoint};
     moved = std::int64_t{pos[0].x_advance} - hb_font_get_glyph_h_advance(font_.get(), info[0].codepoint) +
             pos[1].x_offset;
     return true;
@@ -211,36 +260,75 @@ class PairKerning {
       const auto& features = PairFeatureSets[kern];
       return HbPlanPtr(hb_shape_plan_create(face_.get(), &props, features.data(), features.size(), nullptr));
     };
-    Plans plans{script, {plan(false), plan(true)}, nullptr};
-    plans.touched = Touched(plans);
+    Plans plans{script, {plan(false), plan(true)}, nullptr, MakeSet(), MakeSet()};
+    GlyphsOfLookups(plans);
     plans_.push_back(std::move(plans));
     return &plans_.back();
   }
 
-  HbSetPtr Touched(const Plans& plans) const {
+  void GlyphsOfLookups(Plans& plans) const {
     std::array<HbSetPtr, 2> kerning{MakeSet(), MakeSet()};
     for (const bool kern : {false, true}) {
       hb_ot_shape_plan_collect_lookups(plans.plan[kern].get(), HB_OT_TAG_GPOS, kerning[kern].get());
     }
     hb_set_subtract(kerning[true].get(), kerning[false].get());
-    HbSetPtr glyphs = MakeSet();
-    if (hb_set_is_empty(kerning[true].get())) {
-      // No GPOS kerning for this script, so a `kern` table would be applied,
-      // and HarfBuzz cannot list the glyphs it covers.
-      if (HasKernTable(face_.get())) return nullptr;
-      return glyphs;
+    const std::vector<unsigned> types = PositioningLookupTypes(face_.get());
+    for (hb_codepoint_t lookup = HB_SET_VALUE_INVALID; hb_set_next(kerning[false].get(), &lookup);) {
+      // Attaching a mark starts on the mark, so a pair of ordinary glyphs never sets one off.
+      if (lookup < types.size() && types[lookup] >= GposMarkToBase && types[lookup] <= GposMarkToMark) continue;
+      hb_set_t* named = plans.positioned.get();
+      hb_ot_layout_lookup_collect_glyphs(face_.get(), HB_OT_TAG_GPOS, lookup, named, named, named, nullptr);
     }
-    // Every lookup starts on a glyph of its input coverage, so these are all
-    // the glyphs a substitution or a kerning lookup can begin with.
-    HbSetPtr substitutions = MakeSet();
-    hb_ot_shape_plan_collect_lookups(plans.plan[true].get(), HB_OT_TAG_GSUB, substitutions.get());
-    for (const auto& [table, lookups] : {std::pair{HB_OT_TAG_GSUB, substitutions.get()},
-                                         std::pair{HB_OT_TAG_GPOS, kerning[true].get()}}) {
-      for (hb_codepoint_t lookup = HB_SET_VALUE_INVALID; hb_set_next(lookups, &lookup);) {
-        hb_ot_layout_lookup_collect_glyphs(face_.get(), table, lookup, nullptr, glyphs.get(), nullptr, nullptr);
+    if (hb_set_is_empty(kerning[true].get())) {
+      // No GPOS kerning for this script, so a `kern` table would be applied.
+      plans.kerning = MakeSet();
+      if (!AddLegacyKerningGlyphs(face_.get(), plans.kerning.get())) plans.kerning = nullptr;
+    } else {
+      // A pair lookup's input holds its first and second glyphs; a contextual
+      // one's context counts too, as it may decide a pair's kerning.
+      plans.kerning = MakeSet();
+      hb_set_t* glyphs = plans.kerning.get();
+      for (hb_codepoint_t lookup = HB_SET_VALUE_INVALID; hb_set_next(kerning[true].get(), &lookup);) {
+        hb_ot_layout_lookup_collect_glyphs(face_.get(), HB_OT_TAG_GPOS, lookup, glyphs, glyphs, glyphs, nullptr);
       }
     }
-    return glyphs;
+    CollectSubstituted(plans);
+  }
+
+  // The glyphs a substitution can start on that may end, at once or through
+  // further substitutions, in a glyph that kerns (with kerning unknown, every
+  // substitution's): a substitution that cannot never changes what kerns.
+  void CollectSubstituted(Plans& plans) const {
+    HbSetPtr lookups = MakeSet();
+    hb_ot_shape_plan_collect_lookups(plans.plan[true].get(), HB_OT_TAG_GSUB, lookups.get());
+    struct Lookup {
+      HbSetPtr input, output;
+      bool counted = false;
+    };
+    std::vector<Lookup> all;
+    for (hb_codepoint_t lookup = HB_SET_VALUE_INVALID; hb_set_next(lookups.get(), &lookup);) {
+      Lookup& l = all.emplace_back(Lookup{MakeSet(), MakeSet()});
+      hb_ot_layout_lookup_collect_glyphs(face_.get(), HB_OT_TAG_GSUB, lookup, nullptr, l.input.get(), nullptr,
+                                         l.output.get());
+    }
+    HbSetPtr reaching = plans.kerning ? HbSetPtr(hb_set_copy(plans.kerning.get())) : nullptr;
+    for (bool grew = true; grew;) {
+      grew = false;
+      for (Lookup& l : all) {
+        if (l.counted || (reaching && !Meets(l.output, reaching))) {
+          continue;
+        }
+        l.counted = grew = true;
+        hb_set_union(plans.substituted.get(), l.input.get());
+        if (reaching) hb_set_union(reaching.get(), l.input.get());
+      }
+    }
+  }
+
+  static bool Meets(const HbSetPtr& a, const HbSetPtr& b) {
+    HbSetPtr both(hb_set_copy(a.get()));
+    hb_set_intersect(both.get(), b.get());
+    return !hb_set_is_empty(both.get());
   }
 
   HbFacePtr face_;  // destroyed after the font, which references it

@@ -134,24 +134,6 @@ int ChooseCharacters(const SheetOptions& o, SheetPlan& plan) {
   return ExitDone;
 }
 
-// Why a packed sheet cannot be made.
-std::string PackRefusal(const SheetPlan& plan) {
-  const PackedSheet& p = plan.packed;
-  switch (p.layout.outcome) {
-    case PackOutcome::BoxTooLarge:
-      return "the glyph of" + CodePointNames(std::u32string(1, p.tooLarge)) + " needs " + std::to_string(p.needWidth) +
-             "x" + std::to_string(p.needHeight) + " pixels, more than a page of " +
-             std::to_string(plan.pack->pageWidth) + "x" + std::to_string(plan.pack->pageHeight) +
-             (plan.pack->powerOfTwo ? " with --pot" : "") + ": a larger --page-size or a smaller size may fit";
-    case PackOutcome::TooManyPages:
-      return "the characters need more than " + std::to_string(plan.pack->maxPages) +
-             " pages: a larger --page-size or fewer characters may fit";
-    case PackOutcome::Packed:
-      break;
-  }
-  return "the fonts cannot be made";
-}
-
 // Builds (or packs) the sheet and its preview; 0 when it cannot be made.
 int BuildSheet(const SheetOptions& o, SheetPlan& plan) {
   // With the characters chosen, those the face lacks are left out and listed.
@@ -170,7 +152,7 @@ int BuildSheet(const SheetOptions& o, SheetPlan& plan) {
   if (plan.pack) {
     if (!PackCharacterSheet(o.shadow, o.count, Utf8ToWindows1252(o.test), plan.request, o.padding, *plan.pack,
                             plan.packed)) {
-      Failure(Name, PackRefusal(plan));
+      Failure(Name, PackRefusal(plan.packed, *plan.pack));
       return 0;
     }
   } else if (const int cell = BuildCharacterSheet(o.shadow, o.count, Utf8ToWindows1252(o.test), plan.request); cell) {

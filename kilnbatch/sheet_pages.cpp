@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "kilnbatch/character_lists.h"
 #include "raster/bmp_file.h"
 #include "raster/image.h"
 #include "renderer/renderer_settings.h"
@@ -31,4 +32,20 @@ std::vector<FileToReplace> PackedPageFiles(const std::string& out, const PackedS
                      }});
   }
   return files;
+}
+
+std::string PackRefusal(const PackedSheet& sheet, const PackLimits& limits) {
+  switch (sheet.layout.outcome) {
+    case PackOutcome::BoxTooLarge:
+      return "the glyph of" + CodePointNames(std::u32string(1, sheet.tooLarge)) + " needs " +
+             std::to_string(sheet.needWidth) + "x" + std::to_string(sheet.needHeight) + " pixels, more than a page of " +
+             std::to_string(limits.pageWidth) + "x" + std::to_string(limits.pageHeight) +
+             (limits.powerOfTwo ? " with --pot" : "") + ": a larger --page-size or a smaller size may fit";
+    case PackOutcome::TooManyPages:
+      return "the characters need more than " + std::to_string(limits.maxPages) +
+             " pages: a larger --page-size or fewer characters may fit";
+    case PackOutcome::Packed:
+      break;
+  }
+  return "the fonts cannot be made";
 }

@@ -23,3 +23,6 @@ struct PageDrawing {
 // page into image SheetImage only as it is written, and releases it after,
 // so a set holds one page's pixels at a time. `sheet` must outlive them.
 std::vector<FileToReplace> PackedPageFiles(const std::string& out, const PackedSheet& sheet, PageDrawing drawing);
+
+// Why `sheet` could not be packed within `limits`, for the one-line message.
+std::string PackRefusal(const PackedSheet& sheet, const PackLimits& limits);

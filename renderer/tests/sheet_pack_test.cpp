@@ -37,7 +37,9 @@ TEST(PackBoxes, RefusesWhatNoPageOrNoNumberOfPagesHolds) {
   for (const auto& c : cases) {
     const PackedPages packed = PackBoxes(c.sizes, c.limits);
     EXPECT_EQ(packed.outcome, c.outcome);
-    if (c.outcome == PackOutcome::BoxTooLarge) EXPECT_EQ(packed.tooLarge, c.tooLarge);
+    if (c.outcome == PackOutcome::BoxTooLarge) {
+      EXPECT_EQ(packed.tooLarge, c.tooLarge);
+    }
   }
 }
 

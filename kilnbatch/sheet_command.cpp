@@ -14,6 +14,7 @@
 #include "kilnbatch/character_lists.h"
 #include "kilnbatch/commands.h"
 #include "kilnbatch/options.h"
+#include "kilnbatch/sheet_pages.h"
 #include "kilnbatch/standard_output.h"
 #include "platform/font_handles.h"
 #include "raster/bmp_decode.h"
@@ -45,6 +46,10 @@ struct SheetOptions {
   int columns = SheetColumns;
   bool transparent = false;
   std::vector<std::string> descriptors;
+  bool pack = false;
+  int spacing = 1;
+  std::pair<int, int> pageSize{2048, 2048};
+  bool pot = false;
 };
 
 // What the options ask for, checked, and what the build fills in.
@@ -54,6 +59,9 @@ struct SheetPlan {
   std::vector<std::pair<DescriptorFormat, std::string>> descriptors;  // each beside the image, named after it
   std::vector<char32_t> missing;  // characters the face lacks, when the characters are chosen
   FontDescriptor descriptor;
+  int cell = 0;  // of the grid
+  std::optional<PackLimits> pack;  // with a value, packed pages instead of a grid
+  PackedSheet packed;
 };
 
 std::optional<DescriptorFormat> DescriptorFormatNamed(const std::string& name) {
@@ -78,7 +86,9 @@ int ReadSheetOptions(const SheetOptions& o, SheetPlan& plan) {
                                   " is under one pixel high");
     }
   }
-  for (const std::string& name : o.descriptors) {
+  // A packed page cannot be cut without its boxes: --pack implies a descriptor.
+  const bool implied = o.pack && o.descriptors.empty();
+  for (const std::string& name : implied ? std::vector<std::string>{"text"} : o.descriptors) {
     const DescriptorFormat format = *DescriptorFormatNamed(name);
     const std::string path = std::filesystem::path(o.out).replace_extension(DescriptorExtension(format)).string();
     // Standard output (wherever it is redirected), an open file's link, a FIFO
@@ -90,7 +100,8 @@ int ReadSheetOptions(const SheetOptions& o, SheetPlan& plan) {
                         o.out.starts_with("/proc/");
     if (path == o.out || stream ||
         (type != std::filesystem::file_type::not_found && type != std::filesystem::file_type::regular)) {
-      return UsageError(Name, "--descriptor needs -o naming an image file to write it beside");
+      return UsageError(Name, implied ? "--pack needs -o naming an image file to write its descriptor beside"
+                                      : "--descriptor needs -o naming an image file to write it beside");
     }
     if (std::none_of(plan.descriptors.begin(), plan.descriptors.end(), [&](const auto& d) { return d.first == format; })) {
       plan.descriptors.emplace_back(format, path);
@@ -101,6 +112,12 @@ int ReadSheetOptions(const SheetOptions& o, SheetPlan& plan) {
   if (o.charset == "windows-1252") plan.request.lastCode = Windows1252SheetLastCode;
   plan.request.columns = o.columns;
   plan.request.transparent = o.transparent;
+  if (o.pack) {
+    // Every page and descriptor is one set, replaced together.
+    const int pages = std::min(static_cast<int>(DescriptorMaxPages),
+                               MaxFilesReplacedTogether - static_cast<int>(plan.descriptors.size()));
+    plan.pack = PackLimits{o.pageSize.first, o.pageSize.second, o.spacing, o.pot, pages};
+  }
   return ExitDone;
 }
 
@@ -117,7 +134,7 @@ int ChooseCharacters(const SheetOptions& o, SheetPlan& plan) {
   return ExitDone;
 }
 
-// Builds the sheet and its preview; the cell size, or 0 when it cannot be made.
+// Builds (or packs) the sheet and its preview; 0 when it cannot be made.
 int BuildSheet(const SheetOptions& o, SheetPlan& plan) {
   // With the characters chosen, those the face lacks are left out and listed.
   if (!o.charset.empty() || !o.chars.empty() || o.charsFile) plan.request.missing = &plan.missing;
@@ -132,8 +149,15 @@ int BuildSheet(const SheetOptions& o, SheetPlan& plan) {
     Failure(Name, "out of memory");
     return 0;
   }
-  const int cell = BuildCharacterSheet(o.shadow, o.count, Utf8ToWindows1252(o.test), plan.request);
-  if (!cell) {
+  if (plan.pack) {
+    if (!PackCharacterSheet(o.shadow, o.count, Utf8ToWindows1252(o.test), plan.request, o.padding, *plan.pack,
+                            plan.packed)) {
+      Failure(Name, PackRefusal(plan.packed, *plan.pack));
+      return 0;
+    }
+  } else if (const int cell = BuildCharacterSheet(o.shadow, o.count, Utf8ToWindows1252(o.test), plan.request); cell) {
+    plan.cell = cell;
+  } else {
     const std::string limits = "the character sheet would be past " + std::to_string(ImageMaxSide) + " pixels a side or " +
                                std::to_string(BmpMaxPixels >> 20) + " M pixels in all, more than a reader takes: ";
     Failure(Name, limits + (plan.request.characters.empty() ? "fewer characters or a smaller size may fit"
@@ -148,19 +172,28 @@ int BuildSheet(const SheetOptions& o, SheetPlan& plan) {
     std::fprintf(stderr, "kilnbatch sheet: the face has no glyph for%s\n",
                  CodePointNames(std::u32string(plan.missing.begin(), plan.missing.end())).c_str());
   }
-  return cell;
+  return 1;
 }
 
-// The preview, then the image and its descriptors, then the report.
-int WriteSheetSet(const SheetOptions& o, SheetPlan& plan, int cell) {
+// The preview, then the image (or pages) and its descriptors, then the report.
+int WriteSheetSet(const SheetOptions& o, SheetPlan& plan) {
   // The preview first: when it cannot be written, the sheet is left as it was.
   if (std::string why; !o.preview.empty() &&
                        !SaveImage(PreviewImage, o.preview.c_str(), ImageFormatForName(o.preview), 7, &why)) {
     return Failure(Name, o.preview + ": " + why);
   }
   // The image and its descriptors are each written whole before any replaces its file.
-  std::vector<FileToReplace> files{{o.out, ImageFileWriter(SheetImage, plan.format)}};
-  plan.descriptor.pages = {std::filesystem::path(o.out).filename().string()};
+  std::vector<FileToReplace> files;
+  if (plan.pack) {
+    files = PackedPageFiles(o.out, plan.packed, {o.shadow, o.count, o.transparent, plan.format});
+    plan.descriptor.pages.clear();
+    for (const FileToReplace& page : files) {
+      plan.descriptor.pages.push_back(std::filesystem::path(page.path).filename().string());
+    }
+  } else {
+    files.push_back({o.out, ImageFileWriter(SheetImage, plan.format)});
+    plan.descriptor.pages = {std::filesystem::path(o.out).filename().string()};
+  }
   for (const auto& [form, path] : plan.descriptors) {
     files.push_back({path, [text = WriteDescriptor(plan.descriptor, form)](int fd) {
                        return WriteAll(fd, reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
@@ -169,8 +202,13 @@ int WriteSheetSet(const SheetOptions& o, SheetPlan& plan, int cell) {
   std::size_t failed = 0;
   if (std::string why; !ReplaceFiles(files, &failed, &why)) return Failure(Name, files[failed].path + ": " + why);
   const bool imageOnStdout = IsStandardOutput(o.out) || (!o.preview.empty() && IsStandardOutput(o.preview));
-  const ImageRecord* sheet = FindImageRecord(SheetImage);
-  std::fprintf(imageOnStdout ? stderr : stdout, "cell %d, sheet %dx%d\n", cell, sheet->width, sheet->height);
+  if (plan.pack) {
+    std::fprintf(imageOnStdout ? stderr : stdout, "pages %d, page %dx%d\n", plan.packed.layout.pages,
+                 plan.packed.layout.width, plan.packed.layout.height);
+  } else {
+    const ImageRecord* sheet = FindImageRecord(SheetImage);
+    std::fprintf(imageOnStdout ? stderr : stdout, "cell %d, sheet %dx%d\n", plan.cell, sheet->width, sheet->height);
+  }
   return ExitDone;
 }
 
@@ -186,8 +224,7 @@ int RunSheet(const SheetOptions& o) {
   if (const int refused = ReadSheetOptions(o, plan)) return refused;
   if (const int refused = ChooseCharacters(o, plan)) return refused;
   Images released;
-  const int cell = BuildSheet(o, plan);
-  return cell ? WriteSheetSet(o, plan, cell) : ExitFailed;
+  return BuildSheet(o, plan) ? WriteSheetSet(o, plan) : ExitFailed;
 }
 
 void DeclareSheetOptions(CLI::App& c, SheetOptions& o) {
@@ -212,11 +249,20 @@ void DeclareSheetOptions(CLI::App& c, SheetOptions& o) {
   AddNumber(c, "--dpi", "N", o.dpi, {1, 1200, ""}, "pixels per inch for point sizes");
   AddImageFormat(c, o.format);
   CLI::Option* fit = c.add_flag("--fit", o.fit, "cells as small as hold every glyph's whole drawing, face and shadow");
+  CLI::Option* pack = c.add_flag("--pack", o.pack,
+                                 "each glyph's tight box packed on as few and as small pages as hold them\n"
+                                 "instead of a grid; implies --descriptor text when none is given;\n"
+                                 "several pages are NAME_0, NAME_1, ... of one size")
+                          ->excludes(fit);
+  NeedsOneOf(AddNumber(c, "--spacing", "S", o.spacing, {0, 32, "pixels"}, "empty space between two boxes on a page"),
+             {pack});
+  NeedsOneOf(AddPair(c, "--page-size", "WxH", o.pageSize, {16, 8192, "pixels"}, 'x', "the largest page"), {pack});
+  NeedsOneOf(c.add_flag("--pot", o.pot, "each side of a page a power of two, the pages within --page-size"), {pack});
   CLI::Option* descriptor = AddChoices(c, "--descriptor", o.descriptors, {"text", "xml", "json"},
                                        "also write the sheet's metrics beside it as NAME.fnt, NAME.xml or NAME.json;\n"
-                                       "implies --fit");
-  NeedsOneOf(AddNumber(c, "--padding", "P", o.padding, {0, 100, "pixels"}, "background around each drawing in a fitted cell"),
-             {fit, descriptor});
+                                       "implies --fit, unless --pack");
+  NeedsOneOf(AddNumber(c, "--padding", "P", o.padding, {0, 100, "pixels"}, "background around each drawing in a fitted cell or packed box"),
+             {fit, descriptor, pack});
   CLI::Option* charset = AddChoice(c, "--charset", o.charset, {"ascii", "windows-1252"},
                                    "codes 32 to 126 (the default) or to 255, laid out by code;\n"
                                    "characters the face lacks are listed and left empty");
@@ -234,7 +280,8 @@ void DeclareSheetOptions(CLI::App& c, SheetOptions& o) {
   charset->excludes(chars)->excludes(charsFile);
   chars->excludes(charsFile);
   NeedsOneOf(AddNumber(c, "--columns", "N", o.columns, {1, ImageMaxSide, ""}, "cells a row, fewer if there are fewer characters"),
-             {chars, charsFile});
+             {chars, charsFile})
+      ->excludes(pack);
   c.add_flag("--transparent", o.transparent, "a fully transparent background (PNG only)")->excludes(background);
 }
 

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <cassert>
-#include <climits>
 #include <string>
 
 #include "raster/bmp_decode.h"
 #include "raster/draw_surface.h"
 #include "raster/image.h"
 #include "renderer/glyph_drawing.h"
+#include "renderer/ink_boxes.h"
 #include "renderer/renderer_settings.h"
 #include "core/fonts.h"
 #include "core/text_codes.h"
@@ -16,37 +16,6 @@
 #include "platform/font_source.h"
 
 namespace {
-
-// Ink around a face's origin: [x0, x1) x [y0, y1), empty when x0 >= x1.
-struct InkBox {
-  int x0 = INT_MAX, y0 = INT_MAX, x1 = INT_MIN, y1 = INT_MIN;
-
-  // Takes in `ink` moved by (dx, dy) and grown right and down by `spread`.
-  void Add(const InkBox& ink, int dx = 0, int dy = 0, int spread = 0) {
-    if (ink.x0 >= ink.x1 || ink.y0 >= ink.y1) return;
-    x0 = std::min(x0, ink.x0 + dx), y0 = std::min(y0, ink.y0 + dy);
-    x1 = std::max(x1, ink.x1 + dx + spread), y1 = std::max(y1, ink.y1 + dy + spread);
-  }
-};
-
-// The ink of one code as PaintText lays it at the origin: the glyph's
-// nonzero coverage and the style's bars, cut to the box PaintText draws in
-// (the advance plus any italic overhang, the cell's height).
-InkBox InkOf(const PlatformFont& font, int overhang, char32_t code) {
-  const GlyphCoverage& g = font.Glyph(code);
-  const int advance = font.TextWidth(std::u32string_view(&code, 1));
-  InkBox ink;
-  for (int y = 0; y < g.rows; ++y) {
-    for (int x = 0; x < g.width; ++x) {
-      if (g.grey[static_cast<std::size_t>(y) * static_cast<std::size_t>(g.width) + x] != 0) {
-        ink.Add({g.left + x, g.top + y, g.left + x + 1, g.top + y + 1});
-      }
-    }
-  }
-  for (const PixelRect& r : font.LineRects(0, advance)) ink.Add({r.left, r.top, r.left + r.width, r.top + r.height});
-  return {std::max(ink.x0, 0), std::max(ink.y0, 0), std::min(ink.x1, advance + std::max(overhang, 0)),
-          std::min(ink.y1, font.CellHeight())};
-}
 
 // One character of a sheet and its cell.
 struct Placement {
@@ -82,32 +51,6 @@ std::vector<Placement> CharactersDrawn(const SheetRequest& request) {
   return drawn;
 }
 
-// The fonts a sheet's glyphs are drawn in now, and how far their italics overhang.
-struct Layers {
-  const PlatformFont* face = nullptr;
-  const PlatformFont* shadow = nullptr;  // null when shadows are off
-  int faceOverhang = 0, shadowOverhang = 0, count = 1;
-};
-
-// Null fonts when a font the sheet needs is missing.
-Layers LayersNow(bool shadowOn, int count) {
-  Layers l{FontOfHandle(FontHandle(FaceFont)), shadowOn ? FontOfHandle(FontHandle(ShadowFont)) : nullptr};
-  l.faceOverhang = ItalicOverhang(FontHandle(FaceFont));
-  l.shadowOverhang = shadowOn ? ItalicOverhang(FontHandle(ShadowFont)) : 0;
-  l.count = count;
-  return l;
-}
-
-// Everything drawn for `c` around its face's origin: the face and its shadow copies.
-InkBox LayeredInkOf(const Layers& l, char32_t c) {
-  const RendererSettings& s = rendererSettings;
-  InkBox reach;
-  reach.Add(InkOf(*l.face, l.faceOverhang, c));
-  // The count x count copies together cover the glyph moved by X + 1 .. X + count, Y + 1 .. Y + count.
-  if (l.shadow) reach.Add(InkOf(*l.shadow, l.shadowOverhang, c), s.shadowOffsetX + 1, s.shadowOffsetY + 1, l.count - 1);
-  return reach;
-}
-
 std::u32string CharactersOf(const std::vector<Placement>& drawn) {
   std::u32string characters;
   for (const Placement& p : drawn) characters += p.character;
@@ -127,11 +70,11 @@ SheetLayout LayoutAround(InkBox reach, int padding) {
 
 namespace {
 
-// `inks[i]` is what `drawn[i]` draws, and `characters` the characters drawn.
-void Describe(const std::vector<Placement>& drawn, const std::vector<InkBox>& inks, const std::u32string& characters,
-              const SheetLayout& cells, const PlatformFont& face, FontDescriptor& out) {
+// The face's metrics and its kerning among `characters`, for pages of
+// width x height; the glyphs are the caller's to add.
+void DescribeFace(const PlatformFont& face, const std::u32string& characters, int width, int height,
+                  FontDescriptor& out) {
   const RendererSettings& s = rendererSettings;
-  const ImageRecord& sheet = *FindImageRecord(SheetImage);
   out = {};
   out.face = face.FamilyName();
   out.size = face.EmPixels();
@@ -139,24 +82,63 @@ void Describe(const std::vector<Placement>& drawn, const std::vector<InkBox>& in
   out.italic = (s.styleBits & FontItalic) != 0;
   out.lineHeight = face.CellHeight();
   out.base = face.Ascent();
-  out.scaleW = sheet.width;
-  out.scaleH = sheet.height;
-  for (std::size_t i = 0; i < drawn.size(); ++i) {
-    const Placement& p = drawn[i];
-    const int ox = p.column * cells.pitch + cells.originX, oy = p.row * cells.pitch + cells.originY;
-    const InkBox& ink = inks[i];
-    DescriptorGlyph g{p.character, ox, oy};
-    if (ink.x0 < ink.x1 && ink.y0 < ink.y1) {
-      g = {p.character, ox + ink.x0, oy + ink.y0, ink.x1 - ink.x0, ink.y1 - ink.y0, ink.x0, ink.y0};
-    }
-    g.xadvance = face.TextWidth(std::u32string_view(&p.character, 1));
-    out.glyphs.push_back(g);
-  }
+  out.scaleW = width;
+  out.scaleH = height;
   for (const KerningPair& k : face.KerningPairs(characters)) {
     // No more than a descriptor may hold, so that every reader takes the file.
     if (out.kernings.size() == DescriptorMaxKernings) break;
     out.kernings.push_back({k.first, k.second, k.pixels});
   }
+}
+
+// `c`'s tight box, its face's origin at (ox, oy) on `page`; an inkless one is
+// an empty box at the origin.
+DescriptorGlyph GlyphBox(const PlatformFont& face, char32_t c, const InkBox& ink, int ox, int oy, int page) {
+  DescriptorGlyph g{c, ox, oy};
+  if (!ink.Empty()) g = {c, ox + ink.x0, oy + ink.y0, ink.x1 - ink.x0, ink.y1 - ink.y0, ink.x0, ink.y0};
+  g.xadvance = face.TextWidth(std::u32string_view(&c, 1));
+  g.page = page;
+  return g;
+}
+
+// `inks[i]` is what `drawn[i]` draws, and `characters` the characters drawn.
+void Describe(const std::vector<Placement>& drawn, const std::vector<InkBox>& inks, const std::u32string& characters,
+              const SheetLayout& cells, const PlatformFont& face, FontDescriptor& out) {
+  const ImageRecord& sheet = *FindImageRecord(SheetImage);
+  DescribeFace(face, characters, sheet.width, sheet.height, out);
+  for (std::size_t i = 0; i < drawn.size(); ++i) {
+    const Placement& p = drawn[i];
+    out.glyphs.push_back(GlyphBox(face, p.character, inks[i], p.column * cells.pitch + cells.originX,
+                                  p.row * cells.pitch + cells.originY, 0));
+  }
+}
+
+// Makes the fonts and the preview and lists the characters to draw; the
+// measured cell, or 0 when the fonts cannot be had.
+int PrepareSheet(bool shadowOn, int count, std::string_view testText, const SheetRequest& request,
+                 std::vector<Placement>& drawn) {
+  RendererSettings& s = rendererSettings;
+  // RefreshPreview has just made both fonts from the settings.
+  const int measured = RefreshPreview(shadowOn, count, testText) + SheetFaceInset;
+  s.cellMeasure = measured;
+  // Fonts that could not be made would leave the sheet drawn in the system font.
+  if (measured <= SheetFaceInset) return 0;
+  if (!FontHandle(FaceFont) || (shadowOn && !FontHandle(ShadowFont))) return 0;
+  if (request.missing) request.missing->clear();
+  drawn = CharactersDrawn(request);
+  return measured;
+}
+
+// A page of `width` x `height` in image SheetImage, filled with the
+// background, open for drawing; false when it cannot be made.
+bool BeginSheetImage(int width, int height, bool transparent) {
+  if (!MakeImageWithDepth(SheetImage, width, height, transparent ? 32 | ImageClearAlpha : 24)) return false;
+  if (!BeginDraw(ImageSurface(SheetImage))) return false;
+  SetDrawMode(DrawModeTransparent | (transparent ? DrawModeAlphaOver : 0));
+  // Transparent pixels carry the text colour, so filtering toward them keeps the edges' colour.
+  const RendererSettings& s = rendererSettings;
+  FillBox(0, 0, width, height, transparent ? s.textColour : s.backgroundColour);
+  return true;
 }
 
 }  // namespace
@@ -172,17 +154,9 @@ SheetLayout FittedSheetLayout(bool shadowOn, int count, int padding, const std::
 
 int BuildCharacterSheet(bool shadowOn, int count, std::string_view testText, const SheetRequest& request) {
   assert(request.columns >= 1);
-  RendererSettings& s = rendererSettings;
-  // RefreshPreview has just made both fonts from the settings.
-  const int measured = RefreshPreview(shadowOn, count, testText) + SheetFaceInset;
-  s.cellMeasure = measured;
-
-  // Fonts that could not be made would leave the sheet drawn in the system
-  // font; a sheet past the image size limit cannot be made at all.
-  if (measured <= SheetFaceInset) return 0;
-  if (!FontHandle(FaceFont) || (shadowOn && !FontHandle(ShadowFont))) return 0;
-  if (request.missing) request.missing->clear();
-  const std::vector<Placement> drawn = CharactersDrawn(request);
+  std::vector<Placement> drawn;
+  const int measured = PrepareSheet(shadowOn, count, testText, request, drawn);
+  if (!measured) return 0;
   const std::u32string characters = CharactersOf(drawn);
   // Each character's ink, measured once for the fitted cells and the descriptor both.
   std::vector<InkBox> inks;
@@ -207,15 +181,7 @@ int BuildCharacterSheet(bool shadowOn, int count, std::string_view testText, con
     return 0;
   }
 
-  if (!MakeImageWithDepth(SheetImage, static_cast<int>(side), static_cast<int>(height),
-                          request.transparent ? 32 | ImageClearAlpha : 24)) {
-    return 0;
-  }
-  if (!BeginDraw(ImageSurface(SheetImage))) return 0;
-  SetDrawMode(DrawModeTransparent | (request.transparent ? DrawModeAlphaOver : 0));
-  // Transparent pixels carry the text colour, so filtering toward them keeps the edges' colour.
-  FillBox(0, 0, static_cast<int>(side), static_cast<int>(height),
-          request.transparent ? s.textColour : s.backgroundColour);
+  if (!BeginSheetImage(static_cast<int>(side), static_cast<int>(height), request.transparent)) return 0;
   for (const Placement& p : drawn) {
     DrawLayeredGlyph(std::u32string_view(&p.character, 1), p.column * cells.pitch + cells.originX,
                      p.row * cells.pitch + cells.originY, shadowOn, count);
@@ -223,4 +189,48 @@ int BuildCharacterSheet(bool shadowOn, int count, std::string_view testText, con
   EndDraw();
   if (request.descriptor) Describe(drawn, inks, characters, cells, *face, *request.descriptor);
   return cells.pitch;
+}
+
+bool PackCharacterSheet(bool shadowOn, int count, std::string_view testText, const SheetRequest& request, int padding,
+                        const PackLimits& limits, PackedSheet& out) {
+  out = {};
+  std::vector<Placement> drawn;
+  if (!PrepareSheet(shadowOn, count, testText, request, drawn)) return false;
+  const Layers layers = LayersNow(shadowOn, count);
+  if (!layers.face || (shadowOn && !layers.shadow)) return false;
+  std::vector<InkBox> inks;
+  std::vector<BoxSize> sizes;
+  for (const Placement& p : drawn) {
+    const InkBox& ink = inks.emplace_back(LayeredInkOf(layers, p.character));
+    sizes.push_back(ink.Empty() ? BoxSize{} : BoxSize{ink.x1 - ink.x0 + 2 * padding, ink.y1 - ink.y0 + 2 * padding});
+  }
+  out.layout = PackBoxes(sizes, limits);
+  if (out.layout.outcome == PackOutcome::BoxTooLarge) {
+    out.tooLarge = drawn[out.layout.tooLarge].character;
+    out.needWidth = sizes[out.layout.tooLarge].width, out.needHeight = sizes[out.layout.tooLarge].height;
+  }
+  if (out.layout.outcome != PackOutcome::Packed) return false;
+  if (request.descriptor) DescribeFace(*layers.face, CharactersOf(drawn), out.layout.width, out.layout.height, *request.descriptor);
+  for (std::size_t i = 0; i < drawn.size(); ++i) {
+    const PackedBox& at = out.layout.boxes[i];
+    const InkBox& ink = inks[i];
+    // The face's origin, so that the ink starts `padding` inside the packed box.
+    const int ox = at.x + padding - ink.x0, oy = at.y + padding - ink.y0;
+    if (!ink.Empty()) out.glyphs.push_back({drawn[i].character, at.page, ox, oy});
+    if (request.descriptor) {
+      request.descriptor->glyphs.push_back(ink.Empty() ? GlyphBox(*layers.face, drawn[i].character, ink, 0, 0, 0)
+                                                       : GlyphBox(*layers.face, drawn[i].character, ink, ox, oy, at.page));
+    }
+  }
+  if (request.descriptor) request.descriptor->spacing = {limits.spacing, limits.spacing};
+  return true;
+}
+
+bool DrawPackedPage(const PackedSheet& sheet, int page, bool shadowOn, int count, bool transparent) {
+  if (!BeginSheetImage(sheet.layout.width, sheet.layout.height, transparent)) return false;
+  for (const PackedGlyph& g : sheet.glyphs) {
+    if (g.page == page) DrawLayeredGlyph(std::u32string_view(&g.character, 1), g.originX, g.originY, shadowOn, count);
+  }
+  EndDraw();
+  return true;
 }

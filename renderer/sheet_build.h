@@ -9,6 +9,7 @@
 
 #include "core/font_descriptor.h"
 #include "core/sheet_format.h"
+#include "renderer/sheet_pack.h"
 
 // What a sheet holds and how it is laid out; the default is the windows'
 // sheet, codes 32 to 126 in cells of the measured N.
@@ -57,3 +58,33 @@ struct SheetLayout {
 // font is missing. `characters` are those the sheet draws (by default, those
 // of the default sheet).
 SheetLayout FittedSheetLayout(bool shadowOn, int count, int padding, const std::u32string* characters = nullptr);
+
+// A packed sheet: each glyph's tight box, grown by the padding, on a page.
+struct PackedGlyph {
+  char32_t character = 0;
+  int page = 0;
+  int originX = 0, originY = 0;  // where its face's top-left is drawn on the page
+};
+struct PackedSheet {
+  PackedPages layout;               // how many pages, their one size
+  std::vector<PackedGlyph> glyphs;  // those with ink, in the sheet's order
+  // When a glyph's box is larger than a page: its character and the box's size.
+  char32_t tooLarge = 0;
+  int needWidth = 0, needHeight = 0;
+};
+
+// Measures the characters `request` chooses (its `characters`, `lastCode`
+// and `missing`; not its cells) as BuildCharacterSheet does, and packs
+// their boxes with `padding` pixels of background around each ink within
+// `limits`, in the sheet's order; fills `request.descriptor` with the tight
+// boxes on their pages (an inkless glyph: an empty box at (0, 0) on page 0),
+// the pages' size and the spacing, all but the pages' file names. Draws
+// nothing: DrawPackedPage does, a page at a time. False when the fonts
+// cannot be had or `out.layout.outcome` says what did not fit.
+bool PackCharacterSheet(bool shadowOn, int count, std::string_view testText, const SheetRequest& request, int padding,
+                        const PackLimits& limits, PackedSheet& out);
+
+// Makes image SheetImage at the pages' size and draws page `page` of
+// `sheet` on it, in the fonts PackCharacterSheet made, with the background
+// the grid has; false when the image cannot be made.
+bool DrawPackedPage(const PackedSheet& sheet, int page, bool shadowOn, int count, bool transparent);

@@ -11,7 +11,9 @@ packages=(
   libharfbuzz-dev                     # kerning pairs for font descriptors
   libpugixml-dev nlohmann-json3-dev   # reading XML and JSON font descriptors
   libcli11-dev                        # kilnbatch's command line
+  libstb-dev                          # the rectangle packer of packed sheets
   libfreetype-dev libfontconfig-dev fonts-liberation2 fonts-dejavu-core fonts-dejavu-extra
+  fonts-droid-fallback                # CJK characters for the packed sheets' figures
   qt6-base-dev libgl-dev              # the window toolkit
   xvfb xauth xdotool python3 python3-xlib   # end-to-end tests in a real X server
   desktop-file-utils appstream dpkg-dev fakeroot librsvg2-bin   # install checks, the .deb, icon rendering

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -7,9 +8,9 @@
 #include <vector>
 
 #include "composer/compose.h"
+#include "composer/sheet_descriptors.h"
 #include "composer/text_setting.h"
 #include "core/font_descriptor.h"
-#include "kilnbatch/bounded_file.h"
 #include "kilnbatch/character_lists.h"
 #include "kilnbatch/commands.h"
 #include "kilnbatch/options.h"
@@ -65,48 +66,118 @@ void ListCharactersWithoutCell(std::string_view text) {
 // meant for this sheet (a copy, a renamed file), so it is used all the same.
 // Only the file names are compared, as a descriptor names its image without
 // a folder, or with one in another system's form ("fonts\x.png").
-void WarnOfAnotherImage(const std::string& descriptor, const std::string& pageFile, const std::string& sheet) {
+void WarnOfAnotherImage(const std::string& descriptor, const FontDescriptor& metrics, const std::string& sheet) {
+  const std::string sheetName = std::filesystem::path(sheet).filename().string();
+  if (metrics.pages.size() > 1) {
+    if (DescriptorListsPage(metrics, sheetName)) return;
+    std::fprintf(stderr, "kilnbatch caption: warning: %s describes pages \"%.255s\" to \"%.255s\", not the sheet \"%s\"\n",
+                 descriptor.c_str(), metrics.pages.front().c_str(), metrics.pages.back().c_str(), sheet.c_str());
+    return;
+  }
+  const std::string& pageFile = metrics.pages.front();
   const std::string named = pageFile.substr(pageFile.find_last_of("/\\") + 1);
-  if (named.empty() || named == std::filesystem::path(sheet).filename().string()) return;
+  if (named.empty() || named == sheetName) return;
   std::fprintf(stderr, "kilnbatch caption: warning: %s describes \"%.255s\", not the sheet \"%s\"\n", descriptor.c_str(),
                named.c_str(), sheet.c_str());
 }
 
-// The metrics of a proportional caption: `--metrics FILE`, else the first
-// descriptor beside the sheet, else measured from the sheet's pixels.
-bool FindMetrics(const CaptionOptions& o, FontDescriptor& metrics, std::string* why) {
-  std::vector<std::string> candidates;
-  if (o.metrics) {
-    candidates.push_back(*o.metrics);
-  } else {
-    for (const auto form : {DescriptorFormat::Text, DescriptorFormat::Xml, DescriptorFormat::Json}) {
-      candidates.push_back(std::filesystem::path(o.sheet).replace_extension(DescriptorExtension(form)).string());
-    }
+// The descriptor of a proportional caption: `--metrics FILE`, else the one
+// beside the sheet; `*path` stays empty when there is none.
+bool FindMetricsFile(const CaptionOptions& o, FontDescriptor& metrics, std::string* path, std::string* why) {
+  DescriptorSearch found = DescriptorSearch::Unreadable;
+  if (!o.metrics) {
+    found = FindDescriptorBeside(o.sheet, metrics, path, why);
+  } else if (*path = *o.metrics; ReadDescriptorFile(*path, metrics, why)) {
+    found = DescriptorSearch::Found;
   }
-  for (const std::string& path : candidates) {
-    std::error_code error;
-    if (!o.metrics && !std::filesystem::exists(path, error)) continue;
-    std::string bytes;
-    if (!ReadBoundedFile(path.c_str(), DescriptorMaxBytes, bytes, why) || !ReadDescriptor(bytes, metrics, why)) {
-      *why = path + ": " + *why;
-      return false;
-    }
-    const ImageRecord& image = *FindImageRecord(SheetImageNumber);
-    if (metrics.scaleW != image.width || metrics.scaleH != image.height) {
-      *why = path + ": describes an image of " + std::to_string(metrics.scaleW) + "x" + std::to_string(metrics.scaleH) +
-             ", not the sheet's " + std::to_string(image.width) + "x" + std::to_string(image.height);
-      return false;
-    }
-    for (const DescriptorGlyph& g : metrics.glyphs) {
-      if (g.x < 0 || g.y < 0 || g.x + g.width > image.width || g.y + g.height > image.height) {
-        *why = path + ": the box of" + CodePointNames(std::u32string(1, g.id)) + " reaches outside the sheet";
-        return false;
-      }
-    }
-    WarnOfAnotherImage(path, metrics.pages.front(), o.sheet);
+  if (found == DescriptorSearch::None) {
+    path->clear();
     return true;
   }
-  metrics = MeasureSheetMetrics();
+  if (found == DescriptorSearch::Found) {
+    *why = BoxOutsideTheSheet(metrics);
+    if (why->empty() && metrics.pages.size() > 1) *why = PageNotBeside(metrics);
+  }
+  if (why->empty()) return true;
+  *why = *path + ": " + *why;
+  return false;
+}
+
+// A sheet or page with alpha keeps it only for a PNG caption, and is
+// composed over black anywhere else, as the window shows it.
+bool KeepAlphaOnlyForPng(int format) {
+  return FindImageRecord(SheetImageNumber)->depth != 32 || format == ImageFormatPng ||
+         FlattenImage(SheetImageNumber, SheetImageNumber);
+}
+
+bool ReadSheet(const std::string& path, int format, std::string* why) {
+  if (!ReadImageFile(SheetImageNumber, path.c_str(), why)) {
+    *why = path + ": " + *why;
+    return false;
+  }
+  if (KeepAlphaOnlyForPng(format)) return true;
+  *why = "out of memory";
+  return false;
+}
+
+// The metrics of a one-page sheet, now read: the descriptor's, checked
+// against the sheet, or measured from its pixels.
+bool TakeSheetMetrics(const std::string& descriptor, FontDescriptor& metrics, const std::string& sheet, std::string* why) {
+  if (descriptor.empty()) {
+    metrics = MeasureSheetMetrics();
+    return true;
+  }
+  const ImageRecord& image = *FindImageRecord(SheetImageNumber);
+  if (metrics.scaleW != image.width || metrics.scaleH != image.height) {
+    *why = descriptor + ": describes an image of " + std::to_string(metrics.scaleW) + "x" + std::to_string(metrics.scaleH) +
+           ", not the sheet's " + std::to_string(image.width) + "x" + std::to_string(image.height);
+    return false;
+  }
+  WarnOfAnotherImage(descriptor, metrics, sheet);
+  return true;
+}
+
+// Composes a caption page by page, each read beside its descriptor only if a
+// glyph of the caption lies on it, and dropped for the next, so that one
+// page's pixels are held at a time.
+bool ComposePages(const std::string& descriptor, const FontDescriptor& metrics, const CaptionLayout& layout, int format,
+                  const std::array<int, 4>& place, std::string* why) {
+  std::vector<bool> needed(metrics.pages.size(), false);
+  for (const PlacedGlyph& g : layout.glyphs) needed[static_cast<std::size_t>(g.page)] = true;
+  if (layout.glyphs.empty()) needed[0] = true;  // for the format and background of an empty caption
+  const std::filesystem::path folder = std::filesystem::path(descriptor).parent_path();
+  std::string first;
+  int depth = 0;
+  std::uint32_t background = 0;
+  for (std::size_t page = 0; page < needed.size(); ++page) {
+    if (!needed[page]) continue;
+    const std::string path = (folder / metrics.pages[page]).string();
+    if (!ReadImageFile(SheetImageNumber, path.c_str(), why)) {
+      *why = path + " (page " + std::to_string(page) + " of " + descriptor + "): " + *why;
+      return false;
+    }
+    const ImageRecord image = *FindImageRecord(SheetImageNumber);
+    if (image.width != metrics.scaleW || image.height != metrics.scaleH) {
+      *why = path + ": " + std::to_string(image.width) + "x" + std::to_string(image.height) + " pixels, not the " +
+             std::to_string(metrics.scaleW) + "x" + std::to_string(metrics.scaleH) + " of every page of " + descriptor;
+      return false;
+    }
+    if (!first.empty() && image.depth != depth) {
+      *why = path + (image.depth == 32 ? ": has alpha, " : ": has no alpha, ") + first + " has" +
+             (depth == 32 ? "" : " none") + "; the pages of a set share one format";
+      return false;
+    }
+    bool made = KeepAlphaOnlyForPng(format);
+    if (made && first.empty()) {
+      first = path, depth = image.depth, background = SheetBackground();
+      made = BeginSetCaption(place[0], place[1], depth == 32 && format == ImageFormatPng, background);
+    }
+    if (!made) {
+      *why = "out of memory";
+      return false;
+    }
+    DrawSetGlyphs(layout, static_cast<int>(page), place[2], place[3], background);
+  }
   return true;
 }
 
@@ -121,7 +192,14 @@ int RunProportional(const CaptionOptions& o, int format) {
   if (text.empty()) return Failure("the caption is empty");
 
   FontDescriptor metrics;
-  if (std::string why; !FindMetrics(o, metrics, &why)) return Failure(why);
+  std::string descriptor;
+  if (std::string why; !FindMetricsFile(o, metrics, &descriptor, &why)) return Failure(why);
+  const bool paged = metrics.pages.size() > 1;
+  if (paged) {
+    WarnOfAnotherImage(descriptor, metrics, o.sheet);
+  } else if (std::string why; !ReadSheet(o.sheet, format, &why) || !TakeSheetMetrics(descriptor, metrics, o.sheet, &why)) {
+    return Failure(why);
+  }
   const CaptionLayout layout = LayOutCaption(metrics, text, setting);
   if (!layout.missing.empty()) {
     const bool question = std::any_of(metrics.glyphs.begin(), metrics.glyphs.end(), [](const auto& g) { return g.id == U'?'; });
@@ -147,10 +225,9 @@ int RunProportional(const CaptionOptions& o, int format) {
                    " pixels, past " + std::to_string(ImageMaxSide) + " a side or " + std::to_string(BmpMaxPixels >> 20) +
                    " M in all");
   }
-  if (!ComposeSetCaption(layout, static_cast<int>(width), static_cast<int>(height), static_cast<int>(dx),
-                         static_cast<int>(dy))) {
-    return Failure("out of memory");
-  }
+  const std::array<int, 4> place{static_cast<int>(width), static_cast<int>(height), static_cast<int>(dx), static_cast<int>(dy)};
+  if (std::string why; paged && !ComposePages(descriptor, metrics, layout, format, place, &why)) return Failure(why);
+  if (!paged && !ComposeSetCaption(layout, place[0], place[1], place[2], place[3])) return Failure("out of memory");
   if (std::string why; !SaveImage(ButtonImage, o.out.c_str(), format, 7, &why)) return Failure(o.out + ": " + why);
   if (o.boxes) {
     std::FILE* report = IsStandardOutput(o.out) ? stderr : stdout;
@@ -202,13 +279,13 @@ int RunCaption(const CaptionOptions& o) {
   }
   const int format = OutputFormat(o.format, o.out);
   Images released;
-  std::string why;
-  if (!ReadImageFile(SheetImageNumber, o.sheet.c_str(), &why)) return Failure(o.sheet + ": " + why);
-  // A sheet with alpha keeps it in a PNG caption; anywhere else it is composed over black, as the window shows it.
-  const bool sheetAlpha = FindImageRecord(SheetImageNumber)->depth == 32;
-  const bool withAlpha = sheetAlpha && format == ImageFormatPng;
-  if (sheetAlpha && !withAlpha && !FlattenImage(SheetImageNumber, SheetImageNumber)) return Failure("out of memory");
-  return proportional ? RunProportional(o, format) : RunFixed(o, format, withAlpha);
+  if (proportional) return RunProportional(o, format);
+  // Cells cut from a packed page would hold parts of other glyphs.
+  if (const std::string packed = PackedSheetRefusal(o.sheet); !packed.empty()) {
+    return Failure(packed + ": set the caption as text with --layout proportional");
+  }
+  if (std::string why; !ReadSheet(o.sheet, format, &why)) return Failure(why);
+  return RunFixed(o, format, FindImageRecord(SheetImageNumber)->depth == 32);
 }
 
 void DeclareCaptionOptions(CLI::App& c, CaptionOptions& o) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "composer/compose.h"
+#include "composer/sheet_descriptors.h"
 #include "raster/bmp_file.h"
 #include "raster/image.h"
 #include "core/paths.h"
@@ -78,20 +79,25 @@ void ShowLoadedSheet(const std::string& path) {
   }
 }
 
-// Reads `path` into the sheet's place; the sheet in use stays when it fails.
-bool LoadSheet(const std::string& path) {
-  if (!ReadImageFile(IncomingSheet, path.c_str())) return false;
+// Reads `path` into the sheet's place; the sheet in use stays when it fails,
+// and the error box's text is returned.
+std::string LoadSheet(const std::string& path) {
+  // Cells cut from a packed page would hold parts of other glyphs.
+  if (!PackedSheetRefusal(path).empty()) {
+    return "This sheet is not a grid of cells: set its caption as text\n(kilnbatch caption --layout proportional)\n" + path;
+  }
+  if (!ReadImageFile(IncomingSheet, path.c_str())) return "Unable to load image\n" + path;
   // A sheet with alpha is shown and composed over black.
   const bool moved = FlattenImage(IncomingSheet, SheetImageNumber) != 0;
   DropImage(IncomingSheet);
-  return moved;
+  return moved ? std::string() : "Unable to load image\n" + path;
 }
 
 void ChangeSheet() {
   const std::string path = AskFileToOpen("select a font image", state.sheetPath, Patterns, 0);
   if (path.empty()) return;
-  if (!LoadSheet(path)) {
-    ShowMessage("Error", "Unable to load image\n" + path, MessageOk | MessageIconError);
+  if (const std::string failure = LoadSheet(path); !failure.empty()) {
+    ShowMessage("Error", failure, MessageOk | MessageIconError);
     return;
   }
   ShowLoadedSheet(path);
@@ -127,11 +133,12 @@ int StartComposer() {
   for (;;) {
     const std::string path = AskFileToOpen("select a font image", state.defaultPath, Patterns, 0);
     if (path.empty()) return 0;
-    if (LoadSheet(path)) {
+    const std::string failure = LoadSheet(path);
+    if (failure.empty()) {
       ShowLoadedSheet(path);
       break;
     }
-    if (ShowMessage("Error", "Unable to load image\n" + path, MessageRetryCancel | MessageIconError) == AnswerCancel) {
+    if (ShowMessage("Error", failure, MessageRetryCancel | MessageIconError) == AnswerCancel) {
       return 0;
     }
   }

@@ -1,6 +1,7 @@
 #include "composer/text_setting.h"
 
 #include <algorithm>
+#include <cassert>
 #include <climits>
 #include <cstring>
 #include <unordered_map>
@@ -95,7 +96,7 @@ CaptionLayout LayOutCaption(const FontDescriptor& metrics, std::u32string_view t
     if (g.width > 0 && g.height > 0) {
       // Past an image's size the caption is refused by its size; the places need not be exact then.
       const auto clamp = [](long long v) { return static_cast<int>(std::clamp<long long>(v, INT_MIN / 2, INT_MAX / 2)); };
-      out.glyphs.push_back({g.id, g.x, g.y, g.width, g.height, clamp(x), clamp(y)});
+      out.glyphs.push_back({g.id, g.x, g.y, g.width, g.height, clamp(x), clamp(y), g.page});
       right = std::max(right, x + g.width);
       bottom = std::max(bottom, y + g.height);
       left = std::min(left, x);
@@ -120,24 +121,39 @@ CaptionLayout LayOutCaption(const FontDescriptor& metrics, std::u32string_view t
 
 int ComposeSetCaption(const CaptionLayout& layout, int width, int height, int dx, int dy) {
   const PixelStore* sheet = SheetPixels();
-  if (!sheet || width < 1 || height < 1 || width > ImageMaxSide || height > ImageMaxSide) return 0;
-  const bool alpha = sheet->bitsPerPixel == 32;
+  if (!sheet) return 0;
   const std::uint32_t background = SheetBackground();
+  if (!BeginSetCaption(width, height, sheet->bitsPerPixel == 32, background)) return 0;
+  DrawSetGlyphs(layout, 0, dx, dy, background);
+  return 1;
+}
+
+int BeginSetCaption(int width, int height, bool alpha, std::uint32_t background) {
+  if (width < 1 || height < 1 || width > ImageMaxSide || height > ImageMaxSide) return 0;
   if (!MakeImageWithDepth(ButtonImage, width, height, alpha ? 32 | ImageClearAlpha : 24)) return 0;
   PixelStore& out = *ImagePixels(ImageHandle(ButtonImage));
-  sheet = SheetPixels();
   if (!alpha) {
     for (int y = 0; y < height; ++y) {
       std::uint8_t* q = out.Pixel(0, y);
       for (int x = 0; x < width; ++x, q += 3) q[0] = background & 0xFF, q[1] = (background >> 8) & 0xFF, q[2] = background >> 16;
     }
   }
+  return 1;
+}
+
+void DrawSetGlyphs(const CaptionLayout& layout, int page, int dx, int dy, std::uint32_t background) {
+  const PixelStore* sheet = SheetPixels();
+  PixelStore* caption = ImagePixels(ImageHandle(ButtonImage));
+  assert(sheet && caption && sheet->bitsPerPixel == caption->bitsPerPixel);
+  PixelStore& out = *caption;
+  const bool alpha = sheet->bitsPerPixel == 32;
   for (const PlacedGlyph& g : layout.glyphs) {
+    if (g.page != page) continue;
     // The box as far as both the sheet and the caption hold it.
     const int x0 = std::max({0, -g.sourceX, -(g.x + dx)});
     const int y0 = std::max({0, -g.sourceY, -(g.y + dy)});
-    const int x1 = std::min({g.width, sheet->width - g.sourceX, width - (g.x + dx)});
-    const int y1 = std::min({g.height, sheet->height - g.sourceY, height - (g.y + dy)});
+    const int x1 = std::min({g.width, sheet->width - g.sourceX, out.width - (g.x + dx)});
+    const int y1 = std::min({g.height, sheet->height - g.sourceY, out.height - (g.y + dy)});
     for (int y = y0; y < y1; ++y) {
       for (int x = x0; x < x1; ++x) {
         const std::uint8_t* s = sheet->Pixel(g.sourceX + x, g.sourceY + y);
@@ -150,5 +166,4 @@ int ComposeSetCaption(const CaptionLayout& layout, int width, int height, int dx
       }
     }
   }
-  return 1;
 }

@@ -32,6 +32,7 @@ struct PlacedGlyph {
   char32_t id = 0;
   int sourceX = 0, sourceY = 0, width = 0, height = 0;
   int x = 0, y = 0;
+  int page = 0;  // of the descriptor's pages, the one the box lies on
 };
 
 struct CaptionLayout {
@@ -55,3 +56,10 @@ CaptionLayout LayOutCaption(const FontDescriptor& metrics, std::u32string_view t
 // that differ from it, so a neighbour's background never covers ink.
 // 1 when made; 0 when it is too large for an image or there is no sheet.
 int ComposeSetCaption(const CaptionLayout& layout, int width, int height, int dx, int dy);
+
+// The same in steps, for a sheet of several pages, so that only one page is
+// held at a time: the empty caption, clear (`alpha`) or of `background`
+// (BGR, as SheetBackground gives it); then, for each page in turn under
+// SheetImageNumber, its glyphs. Pages must all have alpha or all lack it.
+int BeginSetCaption(int width, int height, bool alpha, std::uint32_t background);
+void DrawSetGlyphs(const CaptionLayout& layout, int page, int dx, int dy, std::uint32_t background);

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -7,9 +8,10 @@
 #include <vector>
 
 #include "composer/compose.h"
+#include "composer/sheet_descriptors.h"
 #include "composer/text_setting.h"
 #include "core/font_descriptor.h"
-#include "kilnbatch/bounded_file.h"
+#include "kilnbatch/caption_pages.h"
 #include "kilnbatch/character_lists.h"
 #include "kilnbatch/commands.h"
 #include "kilnbatch/options.h"
@@ -61,55 +63,6 @@ void ListCharactersWithoutCell(std::string_view text) {
   }
 }
 
-// A descriptor written for another image of the same size may still be
-// meant for this sheet (a copy, a renamed file), so it is used all the same.
-// Only the file names are compared, as a descriptor names its image without
-// a folder, or with one in another system's form ("fonts\x.png").
-void WarnOfAnotherImage(const std::string& descriptor, const std::string& pageFile, const std::string& sheet) {
-  const std::string named = pageFile.substr(pageFile.find_last_of("/\\") + 1);
-  if (named.empty() || named == std::filesystem::path(sheet).filename().string()) return;
-  std::fprintf(stderr, "kilnbatch caption: warning: %s describes \"%.255s\", not the sheet \"%s\"\n", descriptor.c_str(),
-               named.c_str(), sheet.c_str());
-}
-
-// The metrics of a proportional caption: `--metrics FILE`, else the first
-// descriptor beside the sheet, else measured from the sheet's pixels.
-bool FindMetrics(const CaptionOptions& o, FontDescriptor& metrics, std::string* why) {
-  std::vector<std::string> candidates;
-  if (o.metrics) {
-    candidates.push_back(*o.metrics);
-  } else {
-    for (const auto form : {DescriptorFormat::Text, DescriptorFormat::Xml, DescriptorFormat::Json}) {
-      candidates.push_back(std::filesystem::path(o.sheet).replace_extension(DescriptorExtension(form)).string());
-    }
-  }
-  for (const std::string& path : candidates) {
-    std::error_code error;
-    if (!o.metrics && !std::filesystem::exists(path, error)) continue;
-    std::string bytes;
-    if (!ReadBoundedFile(path.c_str(), DescriptorMaxBytes, bytes, why) || !ReadDescriptor(bytes, metrics, why)) {
-      *why = path + ": " + *why;
-      return false;
-    }
-    const ImageRecord& image = *FindImageRecord(SheetImageNumber);
-    if (metrics.scaleW != image.width || metrics.scaleH != image.height) {
-      *why = path + ": describes an image of " + std::to_string(metrics.scaleW) + "x" + std::to_string(metrics.scaleH) +
-             ", not the sheet's " + std::to_string(image.width) + "x" + std::to_string(image.height);
-      return false;
-    }
-    for (const DescriptorGlyph& g : metrics.glyphs) {
-      if (g.x < 0 || g.y < 0 || g.x + g.width > image.width || g.y + g.height > image.height) {
-        *why = path + ": the box of" + CodePointNames(std::u32string(1, g.id)) + " reaches outside the sheet";
-        return false;
-      }
-    }
-    WarnOfAnotherImage(path, metrics.pages.front(), o.sheet);
-    return true;
-  }
-  metrics = MeasureSheetMetrics();
-  return true;
-}
-
 int RunProportional(const CaptionOptions& o, int format) {
   CaptionSetting setting;
   setting.margin = o.margin;
@@ -121,7 +74,14 @@ int RunProportional(const CaptionOptions& o, int format) {
   if (text.empty()) return Failure("the caption is empty");
 
   FontDescriptor metrics;
-  if (std::string why; !FindMetrics(o, metrics, &why)) return Failure(why);
+  std::string descriptor;
+  if (std::string why; !FindMetricsFile(o.metrics, o.sheet, metrics, &descriptor, &why)) return Failure(why);
+  const bool paged = metrics.pages.size() > 1;
+  if (paged) {
+    WarnOfAnotherImage(descriptor, metrics, o.sheet);
+  } else if (std::string why; !ReadSheet(o.sheet, format, &why) || !TakeSheetMetrics(descriptor, metrics, o.sheet, &why)) {
+    return Failure(why);
+  }
   const CaptionLayout layout = LayOutCaption(metrics, text, setting);
   if (!layout.missing.empty()) {
     const bool question = std::any_of(metrics.glyphs.begin(), metrics.glyphs.end(), [](const auto& g) { return g.id == U'?'; });
@@ -147,10 +107,9 @@ int RunProportional(const CaptionOptions& o, int format) {
                    " pixels, past " + std::to_string(ImageMaxSide) + " a side or " + std::to_string(BmpMaxPixels >> 20) +
                    " M in all");
   }
-  if (!ComposeSetCaption(layout, static_cast<int>(width), static_cast<int>(height), static_cast<int>(dx),
-                         static_cast<int>(dy))) {
-    return Failure("out of memory");
-  }
+  const std::array<int, 4> place{static_cast<int>(width), static_cast<int>(height), static_cast<int>(dx), static_cast<int>(dy)};
+  if (std::string why; paged && !ComposePages(descriptor, metrics, layout, format, place, &why)) return Failure(why);
+  if (!paged && !ComposeSetCaption(layout, place[0], place[1], place[2], place[3])) return Failure("out of memory");
   if (std::string why; !SaveImage(ButtonImage, o.out.c_str(), format, 7, &why)) return Failure(o.out + ": " + why);
   if (o.boxes) {
     std::FILE* report = IsStandardOutput(o.out) ? stderr : stdout;
@@ -202,17 +161,17 @@ int RunCaption(const CaptionOptions& o) {
   }
   const int format = OutputFormat(o.format, o.out);
   Images released;
-  std::string why;
-  if (!ReadImageFile(SheetImageNumber, o.sheet.c_str(), &why)) return Failure(o.sheet + ": " + why);
-  // A sheet with alpha keeps it in a PNG caption; anywhere else it is composed over black, as the window shows it.
-  const bool sheetAlpha = FindImageRecord(SheetImageNumber)->depth == 32;
-  const bool withAlpha = sheetAlpha && format == ImageFormatPng;
-  if (sheetAlpha && !withAlpha && !FlattenImage(SheetImageNumber, SheetImageNumber)) return Failure("out of memory");
-  return proportional ? RunProportional(o, format) : RunFixed(o, format, withAlpha);
+  if (proportional) return RunProportional(o, format);
+  // Cells cut from a packed page would hold parts of other glyphs.
+  if (const std::string packed = PackedSheetRefusal(o.sheet); !packed.empty()) {
+    return Failure(packed + ": set the caption as text with --layout proportional");
+  }
+  if (std::string why; !ReadSheet(o.sheet, format, &why)) return Failure(why);
+  return RunFixed(o, format, FindImageRecord(SheetImageNumber)->depth == 32);
 }
 
 void DeclareCaptionOptions(CLI::App& c, CaptionOptions& o) {
-  c.add_option("--sheet", o.sheet, "the BMP or PNG sheet to cut cells from")->type_name("SHEET")->required();
+  c.add_option("--sheet", o.sheet, "the BMP or PNG sheet to cut cells from, or a page of a set")->type_name("SHEET")->required();
   c.add_option("--text", o.text, "the caption, in UTF-8")->type_name("TEXT")->required();
   AddOutput(c, "-o", "OUT.bmp", o.out, "where to write the caption")->required();
   AddImageFormat(c, o.format);
@@ -226,7 +185,7 @@ void DeclareCaptionOptions(CLI::App& c, CaptionOptions& o) {
   CLI::App& p = *o.proportionalOptions;
   p.add_option("--metrics", o.metrics,
                "the sheet's descriptor (NAME.fnt, NAME.xml or NAME.json beside the sheet,\n"
-               "else measured from its pixels)")
+               "or for a page SET_N its set's SET.fnt, .xml or .json; else measured from its pixels)")
       ->type_name("FILE");
   AddNumber(p, "--margin", "M", o.margin, {0, 1000, "pixels"}, "space around the caption");
   AddNumber(p, "--letter-spacing", "N", o.letterSpacing, {-1000, 1000, "pixels"}, "added to each advance");

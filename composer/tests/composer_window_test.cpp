@@ -1,5 +1,6 @@
 // The composer's guards that the end-to-end tests do not reach: a sheet too
-// narrow to compose with, Save with nothing composed, a failed save.
+// narrow to compose with, Save with nothing composed, a failed save, a paged
+// sheet.
 #include "composer/composer_window.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <filesystem>
 
 #include "composer/compose.h"
+#include "core/font_descriptor.h"
 #include "raster/bmp_file.h"
 #include "raster/image.h"
 #include "raster/tests/test_files.h"
@@ -64,6 +66,23 @@ TEST_F(ComposerWindowTest, AFailedSaveIsReported) {
   HandleComposerEvent(ControlEvent, SaveButton, 0);
   EXPECT_EQ(text, QStringLiteral("Unable to save in specified format.\nIs a folder"));  // the cause below
   EXPECT_EQ(icon, QMessageBox::Critical);
+}
+
+// A page of a set (its descriptor beside it, found by the set's name) is refused with the hint.
+TEST_F(ComposerWindowTest, APagedSheetIsRefused) {
+  const std::string page = folder / "set_1.bmp";
+  ASSERT_TRUE(MakeImage(9, 100, 100) && WriteImageBmp(9, page.c_str()));
+  FontDescriptor set;
+  set.scaleW = set.scaleH = 100, set.pages = {"set_0.bmp", "set_1.bmp"};
+  const std::string text = WriteDescriptor(set, DescriptorFormat::Json);
+  WriteBytes(folder / "set.json", std::vector<std::uint8_t>(text.begin(), text.end()));
+  QString said;
+  ModalDriver each([&](QWidget* modal) {  // the file dialog, then the error box, closed: Cancel
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) said = box->text();
+    Answer(modal, page);
+  });
+  EXPECT_EQ(StartComposer(), 0);
+  EXPECT_EQ(said.toStdString(), "This sheet is not a grid of cells: set its caption as text\n(kilnbatch caption --layout proportional)\n" + page);
 }
 
 }  // namespace

@@ -1,0 +1,129 @@
+#include "kilnbatch/caption_pages.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <vector>
+
+#include "composer/compose.h"
+#include "composer/sheet_descriptors.h"
+#include "composer/text_setting.h"
+#include "raster/bmp_file.h"
+#include "raster/image.h"
+
+namespace {
+
+// A sheet or page with alpha keeps it only for a PNG caption, and is
+// composed over black anywhere else, as the window shows it.
+bool KeepAlphaOnlyForPng(int format) {
+  return FindImageRecord(SheetImageNumber)->depth != 32 || format == ImageFormatPng ||
+         FlattenImage(SheetImageNumber, SheetImageNumber);
+}
+
+}  // namespace
+
+// A descriptor written for another image of the same size may still be
+// meant for this sheet (a copy, a renamed file), so it is used all the same.
+// Only the file names are compared, as a descriptor names its image without
+// a folder, or with one in another system's form ("fonts\x.png").
+void WarnOfAnotherImage(const std::string& descriptor, const FontDescriptor& metrics, const std::string& sheet) {
+  const std::string sheetName = std::filesystem::path(sheet).filename().string();
+  if (metrics.pages.size() > 1) {
+    if (DescriptorListsPage(metrics, sheetName)) return;
+    std::fprintf(stderr, "kilnbatch caption: warning: %s describes pages \"%.255s\" to \"%.255s\", not the sheet \"%s\"\n",
+                 descriptor.c_str(), metrics.pages.front().c_str(), metrics.pages.back().c_str(), sheet.c_str());
+    return;
+  }
+  const std::string& pageFile = metrics.pages.front();
+  const std::string named = pageFile.substr(pageFile.find_last_of("/\\") + 1);
+  if (named.empty() || named == sheetName) return;
+  std::fprintf(stderr, "kilnbatch caption: warning: %s describes \"%.255s\", not the sheet \"%s\"\n", descriptor.c_str(),
+               named.c_str(), sheet.c_str());
+}
+
+bool FindMetricsFile(const std::optional<std::string>& named, const std::string& sheet, FontDescriptor& metrics,
+                     std::string* path, std::string* why) {
+  DescriptorSearch found = DescriptorSearch::Unreadable;
+  if (!named) {
+    found = FindDescriptorBeside(sheet, metrics, path, why);
+  } else if (*path = *named; ReadDescriptorFile(*path, metrics, why)) {
+    found = DescriptorSearch::Found;
+  }
+  if (found == DescriptorSearch::None) {
+    path->clear();
+    return true;
+  }
+  if (found == DescriptorSearch::Found) {
+    *why = BoxOutsideTheSheet(metrics);
+    if (why->empty() && metrics.pages.size() > 1) *why = PageNotBeside(metrics);
+  }
+  if (why->empty()) return true;
+  *why = *path + ": " + *why;
+  return false;
+}
+
+bool ReadSheet(const std::string& path, int format, std::string* why) {
+  if (!ReadImageFile(SheetImageNumber, path.c_str(), why)) {
+    *why = path + ": " + *why;
+    return false;
+  }
+  if (KeepAlphaOnlyForPng(format)) return true;
+  *why = "out of memory";
+  return false;
+}
+
+bool TakeSheetMetrics(const std::string& descriptor, FontDescriptor& metrics, const std::string& sheet, std::string* why) {
+  if (descriptor.empty()) {
+    metrics = MeasureSheetMetrics();
+    return true;
+  }
+  const ImageRecord& image = *FindImageRecord(SheetImageNumber);
+  if (metrics.scaleW != image.width || metrics.scaleH != image.height) {
+    *why = descriptor + ": describes an image of " + std::to_string(metrics.scaleW) + "x" + std::to_string(metrics.scaleH) +
+           ", not the sheet's " + std::to_string(image.width) + "x" + std::to_string(image.height);
+    return false;
+  }
+  WarnOfAnotherImage(descriptor, metrics, sheet);
+  return true;
+}
+
+bool ComposePages(const std::string& descriptor, const FontDescriptor& metrics, const CaptionLayout& layout, int format,
+                  const std::array<int, 4>& place, std::string* why) {
+  std::vector<bool> needed(metrics.pages.size(), false);
+  for (const PlacedGlyph& g : layout.glyphs) needed[static_cast<std::size_t>(g.page)] = true;
+  if (layout.glyphs.empty()) needed[0] = true;  // for the format and background of an empty caption
+  const std::filesystem::path folder = std::filesystem::path(descriptor).parent_path();
+  std::string first;
+  int depth = 0;
+  std::uint32_t background = 0;
+  for (std::size_t page = 0; page < needed.size(); ++page) {
+    if (!needed[page]) continue;
+    const std::string path = (folder / metrics.pages[page]).string();
+    if (!ReadImageFile(SheetImageNumber, path.c_str(), why)) {
+      *why = path + " (page " + std::to_string(page) + " of " + descriptor + "): " + *why;
+      return false;
+    }
+    const ImageRecord image = *FindImageRecord(SheetImageNumber);
+    if (image.width != metrics.scaleW || image.height != metrics.scaleH) {
+      *why = path + ": " + std::to_string(image.width) + "x" + std::to_string(image.height) + " pixels, not the " +
+             std::to_string(metrics.scaleW) + "x" + std::to_string(metrics.scaleH) + " of every page of " + descriptor;
+      return false;
+    }
+    if (!first.empty() && image.depth != depth) {
+      *why = path + (image.depth == 32 ? ": has alpha, " : ": has no alpha, ") + first + " has" +
+             (depth == 32 ? "" : " none") + "; the pages of a set share one format";
+      return false;
+    }
+    bool made = KeepAlphaOnlyForPng(format);
+    if (made && first.empty()) {
+      first = path, depth = image.depth, background = SheetBackground();
+      made = BeginSetCaption(place[0], place[1], depth == 32 && format == ImageFormatPng, background);
+    }
+    if (!made) {
+      *why = "out of memory";
+      return false;
+    }
+    DrawSetGlyphs(layout, static_cast<int>(page), place[2], place[3], background);
+  }
+  return true;
+}
+

@@ -6,7 +6,9 @@ import fcntl, json, os, shutil, subprocess, sys, tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 KILNBATCH = os.path.abspath(sys.argv[1])
-SHEETS = {"plain": [], "shadow": ["--shadow", "--offset", "2,2", "--count", "2", "--transparent"]}
+SHEETS = {"plain": [], "shadow": ["--shadow", "--offset", "2,2", "--count", "2", "--transparent"],
+          # Pages small enough that the set has several.
+          "packed": ["--pack", "--page-size", "128x128", "--transparent"]}
 TEXTS = ["Hello World", "AVATAR"]
 
 
@@ -75,9 +77,13 @@ def main():
             run([KILNBATCH, "sheet", "--font", "Arial", "--size", "20", "--descriptor", "text",
                  "--descriptor", "xml", *options, "-o", name + ".png"])
             fnt, xml = name + ".fnt", name + ".xml"
+            # A set of several pages names them NAME_0.png, NAME_1.png, ...
+            sheet = name + ".png" if os.path.exists(name + ".png") else name + "_1.png"
+            if "--pack" in options and sheet == name + ".png":
+                failures.append(f"{name} sheet: one page, where several were meant")
             for text in TEXTS:
                 consumer = parse_boxes(run(["node", os.path.join(HERE, "layout.js"), fnt, xml, text]))
-                ours = caption_boxes(name + ".png", text)
+                ours = caption_boxes(sheet, text)
                 if relative(consumer) != relative(ours):
                     failures.append(f"{name} sheet, {text!r}:\n  consumer {consumer}\n  caption  {ours}")
     if failures:

@@ -228,3 +228,13 @@ QWidget* ControlWidget(int number) {
   ControlRecord* record = Controls().Find(number);
   return record != nullptr ? record->widget : nullptr;
 }
+
+void EnableControl(int number, bool enabled) {
+  ControlRecord* record = Controls().Find(number);
+  if (record != nullptr) record->widget->setEnabled(enabled);
+}
+
+int ControlEnabled(int number) {
+  ControlRecord* record = Controls().Find(number);
+  return record != nullptr && record->widget->isEnabled() ? 1 : 0;
+}

@@ -69,7 +69,7 @@ void DropAllWindows();
 // it, so that a dropped window's controls lose their slots first.
 void SetWindowPartsRelease(void (*release)(int window));
 
-// --- controls.cpp, field_controls.cpp, image_view.cpp ---------------------
+// --- controls.cpp, field_controls.cpp, image_view.cpp, choice_controls.cpp --
 // (gui/control_records.h holds what they share.)
 
 // The numbers of all controls, slots first, then auto numbers.

@@ -36,6 +36,9 @@ inline constexpr int WindowCentred = 1;
 inline constexpr int WindowCentredOnParent = 2;
 inline constexpr int WindowToolFrame = 4;
 inline constexpr int WindowNoControls = 8;
+// A dialog: while it is shown the program's other windows take no input;
+// dropping it gives it back.
+inline constexpr int WindowModal = 16;
 inline constexpr int WindowCaption = 0x00C00000;
 inline constexpr int WindowSystemMenu = 0x00080000;
 inline constexpr int WindowSizingBorder = 0x00040000;
@@ -92,6 +95,9 @@ inline constexpr int TextLabelKind = 3;
 inline constexpr int CheckBoxKind = 4;
 inline constexpr int ImageViewKind = 9;
 inline constexpr int SpinFieldKind = 26;
+inline constexpr int ChoiceListKind = 27;
+inline constexpr int RadioButtonKind = 28;
+inline constexpr int GroupBoxKind = 29;
 
 inline constexpr int CheckThreeState = 5;
 inline constexpr int LabelCentred = 1;
@@ -105,6 +111,9 @@ inline constexpr int FieldBorderless = 0x20000;
 inline constexpr int ImageViewBorder = 0x200;
 inline constexpr int SpinReadOnly = 1;
 inline constexpr int SpinNumeric = 2;
+// This radio button and those added after it, up to the next that starts
+// one, are a group: choosing one clears the others.
+inline constexpr int RadioGroupStart = 1;
 
 // Each returns the control's handle (its auto number for AutoNumber), or 0
 // when there is no window to hold it. Controls go into the window made last
@@ -117,6 +126,17 @@ GuiHandle AddImageView(int number, int x, int y, int width, int height, ImageHan
 GuiHandle AddSpinField(int number, int x, int y, int width, int height, int minimum, int maximum, int flags);
 // A spin field's new range; its position is kept.
 void SetSpinRange(int number, int minimum, int maximum);
+// A drop-down of fixed items. Its value is the chosen item's index from 0
+// (-1 none, as it starts), its text that item's; the user's choices raise
+// a control event, the program's do not.
+GuiHandle AddChoiceList(int number, int x, int y, int width, int height, int flags = 0);
+// Appends an item; returns the number of items, 0 when `number` is no choice
+// list or it is full.
+int AddChoiceItem(int number, std::string_view text);
+// Value 1 chosen, 0 not; the user's choosing raises a control event.
+GuiHandle AddRadioButton(int number, int x, int y, int width, int height, std::string_view text, int flags = 0);
+// A titled frame drawn behind the controls inside it; it raises no events.
+GuiHandle AddGroupBox(int number, int x, int y, int width, int height, std::string_view title);
 
 void SetControlText(int number, std::string_view text);
 std::string ControlText(int number);
@@ -125,6 +145,10 @@ std::intptr_t ControlValue(int number);
 void SetControlTip(int number, std::string_view text);
 // The kind code of control `number`, 0 when none.
 int ControlKindOf(int number);
+// A disabled control takes no input, so it raises no events.
+void EnableControl(int number, bool enabled);
+// 1 when control `number` is enabled, 0 when disabled or none.
+int ControlEnabled(int number);
 
 // --- dialogs -------------------------------------------------------------------
 

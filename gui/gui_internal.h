@@ -69,7 +69,8 @@ void DropAllWindows();
 // it, so that a dropped window's controls lose their slots first.
 void SetWindowPartsRelease(void (*release)(int window));
 
-// --- controls.cpp ----------------------------------------------------------
+// --- controls.cpp, field_controls.cpp, image_view.cpp, choice_controls.cpp --
+// (gui/control_records.h holds what they share.)
 
 // The numbers of all controls, slots first, then auto numbers.
 std::vector<int> ControlNumbers();

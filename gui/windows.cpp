@@ -116,7 +116,9 @@ GuiHandle MakeWindow(int number, int x, int y, int width, int height, std::strin
   if (record == nullptr) return 0;
 
   int style = flags & ~WindowNoControls;
-  if ((flags & ~(WindowCentred | WindowCentredOnParent | WindowNoControls | WindowHidden)) == 0) style |= WindowCaption;
+  if ((flags & ~(WindowCentred | WindowCentredOnParent | WindowNoControls | WindowHidden | WindowModal)) == 0) {
+    style |= WindowCaption;
+  }
   const bool hidden = (style & WindowHidden) != 0;
   style &= ~WindowHidden;
   const bool tool = (style & WindowToolFrame) != 0;
@@ -125,7 +127,8 @@ GuiHandle MakeWindow(int number, int x, int y, int width, int height, std::strin
     style |= WindowCaption;
   }
 
-  Qt::WindowFlags windowFlags = (tool ? Qt::Tool : Qt::Window) | Qt::CustomizeWindowHint;
+  const bool modal = (style & WindowModal) != 0;
+  Qt::WindowFlags windowFlags = (tool ? Qt::Tool : modal ? Qt::Dialog : Qt::Window) | Qt::CustomizeWindowHint;
   if (style & WindowCaption) windowFlags |= Qt::WindowTitleHint;
   if (style & WindowSystemMenu) windowFlags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
   if (style & WindowMinimiseBox) windowFlags |= Qt::WindowMinimizeButtonHint;
@@ -135,6 +138,7 @@ GuiHandle MakeWindow(int number, int x, int y, int width, int height, std::strin
   KilnWindow* window = record->widget.get();
   window->setWindowFlags(windowFlags);
   window->setAttribute(Qt::WA_QuitOnClose, false);
+  if (modal) window->setWindowModality(Qt::ApplicationModal);
   window->setWindowTitle(ToQt(title));
   window->setFont(ControlFont());
   if (style & WindowSizingBorder) {

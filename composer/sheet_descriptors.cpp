@@ -1,15 +1,11 @@
 #include "composer/sheet_descriptors.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 
+#include "core/bounded_file.h"
 #include "core/sheet_format.h"
 #include "core/text_codes.h"
 
@@ -40,30 +36,8 @@ bool Exists(const std::filesystem::path& path) {
 }  // namespace
 
 bool ReadDescriptorFile(const std::string& path, FontDescriptor& out, std::string* why) {
-  // Opened without blocking, so that a FIFO with no writer is refused at once rather than waited on.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) {
-    *why = std::strerror(errno);
-    return false;
-  }
-  struct stat st {};
   std::string bytes;
-  bool failed = ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode);
-  if (failed) *why = S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "not a regular file";
-  char buffer[65536];
-  while (!failed && bytes.size() <= DescriptorMaxBytes) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) *why = std::strerror(errno), failed = true;
-    if (got <= 0) break;
-    bytes.append(buffer, static_cast<std::size_t>(got));
-  }
-  ::close(fd);
-  if (!failed && bytes.size() > DescriptorMaxBytes) {
-    *why = "larger than " + std::to_string(DescriptorMaxBytes >> 20) + " MiB";
-    failed = true;
-  }
-  return !failed && ReadDescriptor(bytes, out, why);
+  return ReadBoundedFile(path.c_str(), DescriptorMaxBytes, bytes, why) && ReadDescriptor(bytes, out, why);
 }
 
 DescriptorSearch FindDescriptorBeside(const std::string& sheetPath, FontDescriptor& out, std::string* path,

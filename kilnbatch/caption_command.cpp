@@ -12,7 +12,7 @@
 #include "composer/text_setting.h"
 #include "core/font_descriptor.h"
 #include "kilnbatch/caption_pages.h"
-#include "kilnbatch/character_lists.h"
+#include "core/character_lists.h"
 #include "kilnbatch/commands.h"
 #include "kilnbatch/options.h"
 #include "kilnbatch/standard_output.h"

@@ -11,7 +11,7 @@
 #include "core/fonts.h"
 #include "core/sheet_format.h"
 #include "core/text_codes.h"
-#include "kilnbatch/character_lists.h"
+#include "core/character_lists.h"
 #include "kilnbatch/commands.h"
 #include "kilnbatch/options.h"
 #include "kilnbatch/sheet_pages.h"

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "kilnbatch/character_lists.h"
+#include "core/character_lists.h"
 #include "raster/bmp_file.h"
 #include "raster/image.h"
 #include "renderer/renderer_settings.h"

@@ -13,7 +13,7 @@
 #include "core/font_descriptor.h"
 #include "raster/bmp_file.h"
 #include "raster/image.h"
-#include "raster/tests/test_files.h"
+#include "core/tests/test_files.h"
 #include "gui/tests/gui_test_support.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "raster/tests/test_files.h"
+#include "core/tests/test_files.h"
 
 struct Outcome {
   int exitCode = -1;

@@ -12,7 +12,7 @@
 #include "raster/bench/ratio_reporter.h"
 #include "raster/bmp_file.h"
 #include "raster/image.h"
-#include "raster/tests/test_files.h"
+#include "core/tests/test_files.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "raster/bmp_file.h"
-#include "raster/tests/test_files.h"  // with the string and vector headers
+#include "core/tests/test_files.h"  // with the string and vector headers
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <set>
 
 #include "raster/bmp_decode.h"
-#include "raster/tests/test_files.h"  // with the file, string and vector headers
+#include "core/tests/test_files.h"  // with the file, string and vector headers
 
 namespace {
 

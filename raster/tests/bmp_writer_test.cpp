@@ -8,7 +8,7 @@
 
 #include "raster/bmp_file.h"
 #include "raster/image.h"
-#include "raster/tests/test_files.h"
+#include "core/tests/test_files.h"
 
 namespace {
 

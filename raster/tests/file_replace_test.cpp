@@ -12,7 +12,7 @@
 #include <set>
 
 #include "raster/file_replace.h"
-#include "raster/tests/test_files.h"
+#include "core/tests/test_files.h"
 
 // Counts down every rename; the one reaching 0 fails with renameError or raises renameSignal.
 static int renamesToFault = 0, renameError = 0, renameSignal = 0;

@@ -1,4 +1,4 @@
-#include "kilnbatch/character_lists.h"
+#include "core/character_lists.h"
 
 #include <charconv>
 #include <cstdint>
@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/text_codes.h"
-#include "kilnbatch/bounded_file.h"
+#include "core/bounded_file.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "kilnbatch/bounded_file.h"
+#include "core/bounded_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,11 +1,11 @@
-#include "kilnbatch/character_lists.h"
+#include "core/character_lists.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <fstream>
 
-#include "raster/tests/test_files.h"
+#include "core/tests/test_files.h"
 
 namespace {
 

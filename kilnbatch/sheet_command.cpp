@@ -14,6 +14,7 @@
 #include "kilnbatch/character_lists.h"
 #include "kilnbatch/commands.h"
 #include "kilnbatch/options.h"
+#include "kilnbatch/sheet_effect_options.h"
 #include "kilnbatch/standard_output.h"
 #include "platform/font_handles.h"
 #include "raster/bmp_decode.h"
@@ -45,6 +46,7 @@ struct SheetOptions {
   int columns = SheetColumns;
   bool transparent = false;
   std::vector<std::string> descriptors;
+  SheetEffectOptions effects;
 };
 
 // What the options ask for, checked, and what the build fills in.
@@ -54,6 +56,7 @@ struct SheetPlan {
   std::vector<std::pair<DescriptorFormat, std::string>> descriptors;  // each beside the image, named after it
   std::vector<char32_t> missing;  // characters the face lacks, when the characters are chosen
   FontDescriptor descriptor;
+  SheetEffects effects;
 };
 
 std::optional<DescriptorFormat> DescriptorFormatNamed(const std::string& name) {
@@ -67,6 +70,7 @@ std::optional<DescriptorFormat> DescriptorFormatNamed(const std::string& name) {
 // what it needs or excludes were checked as it was read.
 int ReadSheetOptions(const SheetOptions& o, SheetPlan& plan) {
   plan.format = OutputFormat(o.format, o.out);
+  if (const std::string why = ReadSheetEffects(o.effects, plan.effects); !why.empty()) return UsageError(Name, why);
   if (o.transparent && plan.format != ImageFormatPng) {
     return UsageError(Name, "--transparent needs a PNG sheet (-o NAME.png or --format png)");
   }
@@ -124,6 +128,7 @@ int BuildSheet(const SheetOptions& o, SheetPlan& plan) {
   if (!plan.descriptors.empty()) plan.request.descriptor = &plan.descriptor;
   SetFontResolution(o.dpi);
   rendererSettings = o.settings;
+  rendererSettings.effects = plan.effects;
   rendererSettings.shadowOffsetX = o.offset.first;
   rendererSettings.shadowOffsetY = o.offset.second;
   rendererSettings.styleBits = (o.bold ? FontBold : 0) | (o.italic ? FontItalic : 0) |
@@ -133,6 +138,10 @@ int BuildSheet(const SheetOptions& o, SheetPlan& plan) {
     return 0;
   }
   const int cell = BuildCharacterSheet(o.shadow, o.count, Utf8ToWindows1252(o.test), plan.request);
+  if (const std::string why = SheetEffectsRefusal(plan.effects); !cell && !why.empty()) {
+    Failure(Name, why);
+    return 0;
+  }
   if (!cell) {
     const std::string limits = "the character sheet would be past " + std::to_string(ImageMaxSide) + " pixels a side or " +
                                std::to_string(BmpMaxPixels >> 20) + " M pixels in all, more than a reader takes: ";
@@ -201,12 +210,13 @@ void DeclareSheetOptions(CLI::App& c, SheetOptions& o) {
   c.add_flag("--strikeout", o.strikeout, "struck out");
   AddColour(c, "--colour", o.settings.textColour, "text colour");
   CLI::Option* background = AddColour(c, "--background", o.settings.backgroundColour, "background colour");
-  c.add_flag("--shadow", o.shadow, "draw the layered shadow");
+  const CLI::Option* shadow = c.add_flag("--shadow", o.shadow, "draw the layered shadow");
   AddNumber(c, "--shadow-size", "PT", o.settings.shadowSize, points,
             "shadow size\nstays 8 whatever --size is: give it the text's size for a shadow as large");
   AddColour(c, "--shadow-colour", o.settings.shadowColour, "shadow colour");
   AddPair(c, "--offset", "X,Y", o.offset, {-MaxShadowOffset, MaxShadowOffset, "pixels"}, ',', "shadow offset");
   AddNumber(c, "--count", "C", o.count, {MinShadowCount, MaxShadowCount, "passes"}, "shadow thickness");
+  DeclareSheetEffectOptions(c, o.effects, shadow);
   AddOutput(c, "--preview", "FILE", o.preview, "also write the 200 x 200 preview of --test, before the sheet");
   c.add_option("--test", o.test, "preview text (" + o.test + ")")->type_name("TEXT");
   AddNumber(c, "--dpi", "N", o.dpi, {1, 1200, ""}, "pixels per inch for point sizes");

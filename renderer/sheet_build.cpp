@@ -9,6 +9,7 @@
 #include "raster/draw_surface.h"
 #include "raster/image.h"
 #include "renderer/glyph_drawing.h"
+#include "renderer/glyph_effects.h"
 #include "renderer/renderer_settings.h"
 #include "core/fonts.h"
 #include "core/text_codes.h"
@@ -98,13 +99,15 @@ Layers LayersNow(bool shadowOn, int count) {
   return l;
 }
 
-// Everything drawn for `c` around its face's origin: the face and its shadow copies.
+// Everything drawn for `c` around its face's origin: the face, its shadow copies and the effects.
 InkBox LayeredInkOf(const Layers& l, char32_t c) {
   const RendererSettings& s = rendererSettings;
-  InkBox reach;
+  InkBox reach, shadow;
   reach.Add(InkOf(*l.face, l.faceOverhang, c));
   // The count x count copies together cover the glyph moved by X + 1 .. X + count, Y + 1 .. Y + count.
-  if (l.shadow) reach.Add(InkOf(*l.shadow, l.shadowOverhang, c), s.shadowOffsetX + 1, s.shadowOffsetY + 1, l.count - 1);
+  if (l.shadow) shadow.Add(InkOf(*l.shadow, l.shadowOverhang, c), s.shadowOffsetX + 1, s.shadowOffsetY + 1, l.count - 1);
+  const EffectInk effects = EffectsInkOf(*l.face, c, {shadow.x0, shadow.y0, shadow.x1, shadow.y1});
+  reach.Add(shadow), reach.Add({effects.x0, effects.y0, effects.x1, effects.y1});
   return reach;
 }
 
@@ -141,6 +144,7 @@ void Describe(const std::vector<Placement>& drawn, const std::vector<InkBox>& in
   out.base = face.Ascent();
   out.scaleW = sheet.width;
   out.scaleH = sheet.height;
+  out.outline = s.effects.outlineWidth;
   for (std::size_t i = 0; i < drawn.size(); ++i) {
     const Placement& p = drawn[i];
     const int ox = p.column * cells.pitch + cells.originX, oy = p.row * cells.pitch + cells.originY;
@@ -181,6 +185,7 @@ int BuildCharacterSheet(bool shadowOn, int count, std::string_view testText, con
   // font; a sheet past the image size limit cannot be made at all.
   if (measured <= SheetFaceInset) return 0;
   if (!FontHandle(FaceFont) || (shadowOn && !FontHandle(ShadowFont))) return 0;
+  if (s.effects.outlineWidth > 0 && !FontOfHandle(FontHandle(FaceFont))->HasOutlines()) return 0;
   if (request.missing) request.missing->clear();
   const std::vector<Placement> drawn = CharactersDrawn(request);
   const std::u32string characters = CharactersOf(drawn);

@@ -1,5 +1,6 @@
 #include "platform/glyph_stroker.h"
 
+#include <algorithm>
 #include <cassert>
 
 #include FT_GLYPH_H
@@ -47,15 +48,36 @@ GlyphCoverage RenderStroked(const RasterFace& face, char32_t code, int width, St
   if (FT_Stroker_New(slot->library, &rawStroker) != 0) return out;
   const OwnedBy<FT_StrokerRec_, FT_Stroker_Done> stroker(rawStroker);
   FT_Stroker_Set(stroker.get(), FT_Fixed{width} * 64, FT_STROKER_LINECAP_BUTT, LineJoinOf(join), MiterLimit);
-  FT_Glyph rawGlyph = nullptr;
+  FT_Glyph rawGlyph = nullptr, rawFill = nullptr;
   if (FT_Get_Glyph(slot, &rawGlyph) != 0) return out;
   OwnedGlyph glyph(rawGlyph);
-  // The outside border alone, filled, is the glyph grown by the width: the
-  // face drawn over it leaves a ring of that width.
-  if (!Replace(glyph, [&](FT_Glyph* g) { return FT_Glyph_StrokeBorder(g, stroker.get(), 0, 1); })) return out;
-  if (!Replace(glyph, [](FT_Glyph* g) { return FT_Glyph_To_Bitmap(g, FT_RENDER_MODE_NORMAL, nullptr, 1); })) return out;
-  const auto* bitmap = reinterpret_cast<const FT_BitmapGlyphRec*>(glyph.get());
-  if (!CopyCoverage(bitmap->bitmap, bitmap->left, bitmap->top, face.ascent, out)) return out;
+  if (FT_Glyph_Copy(glyph.get(), &rawFill) != 0) return out;
+  OwnedGlyph fill(rawFill);
+  // The glyph grown by the width: the band the stroke sweeps on both sides
+  // of every contour, and the glyph itself under it. The outside border
+  // alone would be the same shape, but it folds over itself in a counter
+  // narrower than twice the width and leaves a hole there.
+  const auto render = [](FT_Glyph* g) { return FT_Glyph_To_Bitmap(g, FT_RENDER_MODE_NORMAL, nullptr, 1); };
+  if (!Replace(glyph, [&](FT_Glyph* g) { return FT_Glyph_Stroke(g, stroker.get(), 1); }) || !Replace(glyph, render) ||
+      !Replace(fill, render)) {
+    return out;
+  }
+  const auto* band = reinterpret_cast<const FT_BitmapGlyphRec*>(glyph.get());
+  const auto* inside = reinterpret_cast<const FT_BitmapGlyphRec*>(fill.get());
+  GlyphCoverage under;
+  if (!CopyCoverage(band->bitmap, band->left, band->top, face.ascent, out) ||
+      !CopyCoverage(inside->bitmap, inside->left, inside->top, face.ascent, under)) {
+    return GlyphCoverage{};
+  }
+  // The band reaches past the glyph on every side, so its box holds the glyph's.
+  for (int y = 0; y < under.rows; ++y) {
+    for (int x = 0; x < under.width; ++x) {
+      const int bx = under.left - out.left + x, by = under.top - out.top + y;
+      if (bx < 0 || by < 0 || bx >= out.width || by >= out.rows) continue;
+      std::uint8_t& v = out.grey[static_cast<std::size_t>(by) * static_cast<std::size_t>(out.width) + bx];
+      v = std::max(v, under.grey[static_cast<std::size_t>(y) * static_cast<std::size_t>(under.width) + x]);
+    }
+  }
   out.advance = RoundPos(slot->advance.x);
   out.valid = true;
   return out;

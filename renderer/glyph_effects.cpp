@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "core/fonts.h"
-#include "platform/integer_rounding.h"
 #include "raster/coverage_blur.h"
 #include "raster/draw_surface.h"
 
@@ -89,7 +88,9 @@ std::uint32_t GradientColour(const LineGradient& gradient, int y, int lineHeight
   std::uint32_t colour = 0;
   for (int shift = 0; shift < 24; shift += 8) {
     const int top = static_cast<int>((gradient.top >> shift) & 0xFF), bottom = static_cast<int>((gradient.bottom >> shift) & 0xFF);
-    const auto channel = top + RoundDiv(std::int64_t{bottom - top} * y, lineHeight - 1);
+    // Halves up, as the value itself rounds, whichever way the channel runs.
+    const std::int64_t span = lineHeight - 1;
+    const auto channel = (2 * (top * span + std::int64_t{bottom - top} * y) + span) / (2 * span);
     colour |= static_cast<std::uint32_t>(channel) << shift;
   }
   return colour;

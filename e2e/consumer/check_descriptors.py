@@ -6,7 +6,9 @@ import fcntl, json, os, shutil, subprocess, sys, tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 KILNBATCH = os.path.abspath(sys.argv[1])
-SHEETS = {"plain": [], "shadow": ["--shadow", "--offset", "2,2", "--count", "2", "--transparent"]}
+SHEETS = {"plain": [], "shadow": ["--shadow", "--offset", "2,2", "--count", "2", "--transparent"],
+          "effects": ["--outline", "2", "--gradient", "FFE080,C06000", "--shadow", "--shadow-size", "20",
+                      "--offset", "1,1", "--shadow-blur", "4", "--transparent"]}
 TEXTS = ["Hello World", "AVATAR"]
 
 

@@ -92,6 +92,20 @@ CLI::Option* AddColour(CLI::App& command, const std::string& name, std::uint32_t
       ->check(MustBe("six hex digits, RRGGBB", [](const std::string& v) { return ParseColour(v).has_value(); }));
 }
 
+CLI::Option* AddColourPair(CLI::App& command, const std::string& name, const std::string& label,
+                           std::pair<std::uint32_t, std::uint32_t>& into, const std::string& meaning) {
+  const auto parse = [](std::string_view v) -> std::optional<std::pair<std::uint32_t, std::uint32_t>> {
+    const std::size_t at = v.find(',');
+    if (at == std::string_view::npos) return std::nullopt;
+    const auto first = ParseColour(v.substr(0, at)), second = ParseColour(v.substr(at + 1));
+    if (!first || !second) return std::nullopt;
+    return std::pair(*first, *second);
+  };
+  return command.add_option_function<std::string>(name, [&into, parse](const std::string& v) { into = *parse(v); }, meaning)
+      ->type_name(label)
+      ->check(MustBe("two colours RRGGBB,RRGGBB", [parse](const std::string& v) { return parse(v).has_value(); }));
+}
+
 CLI::Option* AddPair(CLI::App& command, const std::string& name, const std::string& label, std::pair<int, int>& into,
                      NumberRange range, char separator, const std::string& meaning, bool shown) {
   const std::string help = meaning + ", each " + RangeText(range) +

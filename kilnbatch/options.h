@@ -22,6 +22,9 @@ CLI::Option* AddNumber(CLI::App& command, const std::string& name, const std::st
                        NumberRange range, const std::string& meaning, const std::string& shown = {});
 // Six hex digits, red first, with or without "#", into `into` as 0x00BBGGRR.
 CLI::Option* AddColour(CLI::App& command, const std::string& name, std::uint32_t& into, const std::string& meaning);
+// Two colours parted by a comma ("TOP,BOTTOM"), each as AddColour takes it.
+CLI::Option* AddColourPair(CLI::App& command, const std::string& name, const std::string& label,
+                           std::pair<std::uint32_t, std::uint32_t>& into, const std::string& meaning);
 // Two numbers parted by `separator` ("X,Y", "WxH"), each within `range`.
 // Without `shown`, the help shows no default.
 CLI::Option* AddPair(CLI::App& command, const std::string& name, const std::string& label, std::pair<int, int>& into,

@@ -14,6 +14,7 @@
 #include "core/character_lists.h"
 #include "kilnbatch/commands.h"
 #include "kilnbatch/options.h"
+#include "kilnbatch/sheet_effect_options.h"
 #include "kilnbatch/sheet_pages.h"
 #include "kilnbatch/standard_output.h"
 #include "platform/font_handles.h"
@@ -50,6 +51,7 @@ struct SheetOptions {
   int spacing = 1;
   std::pair<int, int> pageSize{2048, 2048};
   bool pot = false;
+  SheetEffectOptions effects;
 };
 
 // What the options ask for, checked, and what the build fills in.
@@ -62,6 +64,7 @@ struct SheetPlan {
   int cell = 0;  // of the grid
   std::optional<PackLimits> pack;  // with a value, packed pages instead of a grid
   PackedSheet packed;
+  SheetEffects effects;
 };
 
 std::optional<DescriptorFormat> DescriptorFormatNamed(const std::string& name) {
@@ -75,6 +78,7 @@ std::optional<DescriptorFormat> DescriptorFormatNamed(const std::string& name) {
 // what it needs or excludes were checked as it was read.
 int ReadSheetOptions(const SheetOptions& o, SheetPlan& plan) {
   plan.format = OutputFormat(o.format, o.out);
+  if (const std::string why = ReadSheetEffects(o.effects, plan.effects); !why.empty()) return UsageError(Name, why);
   if (o.transparent && plan.format != ImageFormatPng) {
     return UsageError(Name, "--transparent needs a PNG sheet (-o NAME.png or --format png)");
   }
@@ -141,6 +145,7 @@ int BuildSheet(const SheetOptions& o, SheetPlan& plan) {
   if (!plan.descriptors.empty()) plan.request.descriptor = &plan.descriptor;
   SetFontResolution(o.dpi);
   rendererSettings = o.settings;
+  rendererSettings.effects = plan.effects;
   rendererSettings.shadowOffsetX = o.offset.first;
   rendererSettings.shadowOffsetY = o.offset.second;
   rendererSettings.styleBits = (o.bold ? FontBold : 0) | (o.italic ? FontItalic : 0) |
@@ -152,12 +157,17 @@ int BuildSheet(const SheetOptions& o, SheetPlan& plan) {
   if (plan.pack) {
     if (!PackCharacterSheet(o.shadow, o.count, Utf8ToWindows1252(o.test), plan.request, o.padding, *plan.pack,
                             plan.packed)) {
-      Failure(Name, PackRefusal(plan.packed, *plan.pack));
+      const std::string why = SheetEffectsRefusal(plan.effects);
+      Failure(Name, why.empty() ? PackRefusal(plan.packed, *plan.pack) : why);
       return 0;
     }
   } else if (const int cell = BuildCharacterSheet(o.shadow, o.count, Utf8ToWindows1252(o.test), plan.request); cell) {
     plan.cell = cell;
   } else {
+    if (const std::string why = SheetEffectsRefusal(plan.effects); !why.empty()) {
+      Failure(Name, why);
+      return 0;
+    }
     const std::string limits = "the character sheet would be past " + std::to_string(ImageMaxSide) + " pixels a side or " +
                                std::to_string(BmpMaxPixels >> 20) + " M pixels in all, more than a reader takes: ";
     Failure(Name, limits + (plan.request.characters.empty() ? "fewer characters or a smaller size may fit"
@@ -238,12 +248,13 @@ void DeclareSheetOptions(CLI::App& c, SheetOptions& o) {
   c.add_flag("--strikeout", o.strikeout, "struck out");
   AddColour(c, "--colour", o.settings.textColour, "text colour");
   CLI::Option* background = AddColour(c, "--background", o.settings.backgroundColour, "background colour");
-  c.add_flag("--shadow", o.shadow, "draw the layered shadow");
+  const CLI::Option* shadow = c.add_flag("--shadow", o.shadow, "draw the layered shadow");
   AddNumber(c, "--shadow-size", "PT", o.settings.shadowSize, points,
             "shadow size\nstays 8 whatever --size is: give it the text's size for a shadow as large");
   AddColour(c, "--shadow-colour", o.settings.shadowColour, "shadow colour");
   AddPair(c, "--offset", "X,Y", o.offset, {-MaxShadowOffset, MaxShadowOffset, "pixels"}, ',', "shadow offset");
   AddNumber(c, "--count", "C", o.count, {MinShadowCount, MaxShadowCount, "passes"}, "shadow thickness");
+  DeclareSheetEffectOptions(c, o.effects, shadow);
   AddOutput(c, "--preview", "FILE", o.preview, "also write the 200 x 200 preview of --test, before the sheet");
   c.add_option("--test", o.test, "preview text (" + o.test + ")")->type_name("TEXT");
   AddNumber(c, "--dpi", "N", o.dpi, {1, 1200, ""}, "pixels per inch for point sizes");

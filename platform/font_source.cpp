@@ -12,6 +12,7 @@
 
 #include "platform/face_matching.h"
 #include "platform/glyph_rasteriser.h"
+#include "platform/glyph_stroker.h"
 #include "platform/integer_rounding.h"
 #include "platform/pair_kerning.h"
 
@@ -86,6 +87,10 @@ struct PlatformFont::Impl {
   // Latin-1 looked up directly, as every sheet draws from it; the rest by map.
   mutable std::array<std::unique_ptr<GlyphCoverage>, 256> cache;
   mutable std::unordered_map<char32_t, std::unique_ptr<GlyphCoverage>> wideCache;
+
+  // Stroked glyphs of the last width and join asked.
+  mutable std::unordered_map<char32_t, std::unique_ptr<GlyphCoverage>> strokes;
+  mutable std::pair<int, StrokeJoin> strokeKey{0, StrokeJoin::Round};
 
   // Made on first use; after the face, so destroyed before it.
   mutable PairKerningPtr kerning;
@@ -188,6 +193,23 @@ const GlyphCoverage& PlatformFont::Glyph(char32_t code) const {
     return InvalidGlyph();
   }
 }
+
+const GlyphCoverage& PlatformFont::StrokedGlyph(char32_t code, int width, StrokeJoin join) const {
+  try {
+    const Impl& f = *impl_;
+    if (f.strokeKey != std::pair(width, join)) {
+      f.strokes.clear();
+      f.strokeKey = {width, join};
+    }
+    std::unique_ptr<GlyphCoverage>& slot = f.strokes[code];
+    if (!slot) slot = std::make_unique<GlyphCoverage>(RenderStroked(f.raster, code, width, join));
+    return *slot;
+  } catch (...) {
+    return InvalidGlyph();
+  }
+}
+
+bool PlatformFont::HasOutlines() const { return HasStrokableOutlines(impl_->raster); }
 
 std::vector<PixelRect> PlatformFont::LineRects(int originX, int textWidth) const {
   try {

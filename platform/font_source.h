@@ -24,6 +24,12 @@ struct FontFlags {
 // The largest em height OpenPlatformFont accepts, so one glyph stays a few MB.
 inline constexpr int FontMaxEmPixels = 4096;
 
+// How a stroked outline turns its corners.
+enum class StrokeJoin { Round, Miter, Bevel };
+
+// The widest outline a glyph is stroked with, in pixels.
+inline constexpr int FontMaxStrokePixels = 32;
+
 // One glyph's coverage. `left` is relative to the pen x, `top` to the cell top
 // (ascent - bitmap top, negative when ink rises above the cell); `grey` is
 // row-major, `width` bytes a row, 0..255. `valid` is false when FreeType could
@@ -97,6 +103,14 @@ class PlatformFont {
   // Rendered once per code point and kept; the reference lives as long as the
   // font. Lines (underline, strike-out) are never part of a glyph.
   const GlyphCoverage& Glyph(char32_t code) const;
+  // The glyph's outline stroked outward `width` pixels (1..FontMaxStrokePixels)
+  // with FreeType's stroker, rasterised and placed as Glyph() is: the glyph
+  // grown by `width`. Kept for the last width and join asked. No ink when
+  // the face has no outlines.
+  const GlyphCoverage& StrokedGlyph(char32_t code, int width, StrokeJoin join) const;
+  // Whether the face's glyphs are outlines that can be stroked (a face of
+  // bitmaps alone has none).
+  bool HasOutlines() const;
   // Whether the face maps `code` to a glyph of its own (not the missing-glyph
   // box), through the same character map the drawing uses.
   bool HasGlyph(char32_t code) const;

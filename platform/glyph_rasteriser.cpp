@@ -41,9 +41,6 @@ bool PinRenderingProperties(FT_Library lib) {
 // rather than read from the match, so a user's configuration cannot change it.
 constexpr FT_Fixed SyntheticShear = 0x3333;  // 0.2 in 16.16
 
-// 26.6 to whole pixels, halves up.
-int RoundPos(FT_Pos v) { return ClampToInt((static_cast<std::int64_t>(v) + 32) >> 6); }
-
 // The face's OS/2 weight class (100..900), or 400 / 700 from its style flags.
 int FaceWeightClass(FT_Face face) {
   const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
@@ -103,6 +100,8 @@ void ComputeMetrics(RasterFace& f) {
 
 }  // namespace
 
+int RoundPos(FT_Pos v) { return ClampToInt((static_cast<std::int64_t>(v) + 32) >> 6); }
+
 std::unique_ptr<FreeTypeLibrary> MakeFreeTypeLibrary() {
   auto freeType = std::make_unique<FreeTypeLibrary>();
   freeType->memory = {nullptr, FtAlloc, FtFree, FtRealloc};
@@ -159,29 +158,39 @@ FT_UInt RasterFace::GlyphIndex(char32_t code) const {
   return 0;
 }
 
-GlyphCoverage RasterFace::Render(char32_t code, bool mono) const {
-  GlyphCoverage out;
+bool RasterFace::LoadOutline(char32_t code, bool mono) const {
   const FT_Int32 flags = FT_LOAD_NO_BITMAP | (mono ? FT_LOAD_TARGET_MONO : FT_LOAD_DEFAULT);
-  if (FT_Load_Glyph(face.get(), GlyphIndex(code), flags) != 0) return out;
+  if (FT_Load_Glyph(face.get(), GlyphIndex(code), flags) != 0) return false;
   FT_GlyphSlot slot = face->glyph;
-  if (slot->format != FT_GLYPH_FORMAT_OUTLINE) return out;
+  if (slot->format != FT_GLYPH_FORMAT_OUTLINE) return false;
   if (syntheticItalic) {
     FT_Matrix shear{0x10000, SyntheticShear, 0, 0x10000};
     FT_Outline_Transform(&slot->outline, &shear);
   }
   if (syntheticBold) {
-    if (FT_Outline_EmboldenXY(&slot->outline, boldStrength, boldStrength) != 0) return out;
+    if (FT_Outline_EmboldenXY(&slot->outline, boldStrength, boldStrength) != 0) return false;
     slot->advance.x += boldStrength;
   }
-  if (FT_Render_Glyph(slot, mono ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) != 0) return out;
+  return true;
+}
 
-  const FT_Bitmap& bm = slot->bitmap;
-  if (bm.pixel_mode != FT_PIXEL_MODE_GRAY && bm.pixel_mode != FT_PIXEL_MODE_MONO && bm.rows > 0) return out;
-  out.left = slot->bitmap_left;
-  out.top = ascent - slot->bitmap_top;
+GlyphCoverage RasterFace::Render(char32_t code, bool mono) const {
+  GlyphCoverage out;
+  if (!LoadOutline(code, mono)) return out;
+  FT_GlyphSlot slot = face->glyph;
+  if (FT_Render_Glyph(slot, mono ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) != 0) return out;
+  if (!CopyCoverage(slot->bitmap, slot->bitmap_left, slot->bitmap_top, ascent, out)) return out;
+  out.advance = RoundPos(slot->advance.x);
+  out.valid = true;
+  return out;
+}
+
+bool CopyCoverage(const FT_Bitmap& bm, int left, int bitmapTop, int ascent, GlyphCoverage& out) {
+  if (bm.pixel_mode != FT_PIXEL_MODE_GRAY && bm.pixel_mode != FT_PIXEL_MODE_MONO && bm.rows > 0) return false;
+  out.left = left;
+  out.top = ascent - bitmapTop;
   out.width = static_cast<int>(bm.width);
   out.rows = static_cast<int>(bm.rows);
-  out.advance = RoundPos(slot->advance.x);
   out.grey.resize(static_cast<std::size_t>(out.width) * static_cast<std::size_t>(out.rows));
   // A negative pitch means the rows are stored bottom first.
   const unsigned char* top = bm.pitch >= 0 ? bm.buffer : bm.buffer - bm.pitch * (out.rows - 1);
@@ -194,6 +203,5 @@ GlyphCoverage RasterFace::Render(char32_t code, bool mono) const {
                    : static_cast<std::uint8_t>((row[x >> 3] & (0x80 >> (x & 7))) != 0 ? 255 : 0);
     }
   }
-  out.valid = true;
-  return out;
+  return true;
 }

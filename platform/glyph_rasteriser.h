@@ -41,7 +41,17 @@ struct RasterFace {
   FT_UInt GlyphIndex(char32_t code) const;
   // The one glyph pipeline: hinted load, synthetic slant and bold, render.
   GlyphCoverage Render(char32_t code, bool mono) const;
+  // Its first half: the hinted outline, slanted and emboldened, in the face's
+  // glyph slot; false when the glyph cannot be loaded or is no outline.
+  bool LoadOutline(char32_t code, bool mono) const;
 };
+
+// `bm` (grey or 1-bit) as coverage whose top-left lies `left` right of the
+// pen and `bitmapTop` above the baseline; false for another pixel mode.
+bool CopyCoverage(const FT_Bitmap& bm, int left, int bitmapTop, int ascent, GlyphCoverage& out);
+
+// 26.6 to whole pixels, halves up.
+int RoundPos(FT_Pos v);
 
 // Face `index` of `file`; false when it cannot be opened or is not scalable.
 bool OpenRasterFace(FT_Library library, const char* file, int index, int emPixels, bool bold, bool italic,

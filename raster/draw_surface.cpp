@@ -1,6 +1,7 @@
 #include "raster/draw_surface.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -265,6 +266,17 @@ int PaintTextOn(DrawState& s, PixelStore& t, int x, int y, std::u32string_view t
 }
 
 template <int BytesPerPixel>
+void PaintCoverageOn(DrawState& s, PixelStore& t, int x, int y, const CoverageBox& box,
+                     std::span<const std::uint32_t> colours) {
+  for (int r = 0; r < box.height; ++r) {
+    SetFrontColour(s, colours[colours.size() == 1 ? 0 : static_cast<std::size_t>(r)]);
+    const std::uint8_t* row = box.Row(r);
+    BlendCoverage<BytesPerPixel>(s, t, x + box.x, y + box.y + r, box.width, 1,
+                                 [row](int sx, int) { return static_cast<int>(row[sx]); });
+  }
+}
+
+template <int BytesPerPixel>
 void PasteOn(DrawState& s, PixelStore& t, const PixelStore& src, int x, int y) {
   const int x0 = std::max(x, 0), y0 = std::max(y, 0);
   const int x1 = static_cast<int>(std::min<long long>(static_cast<long long>(x) + src.width, s.width));
@@ -454,6 +466,20 @@ int PaintText(int x, int y, std::string_view text, std::uint32_t colour) { retur
 
 int PaintCodePoints(int x, int y, std::u32string_view text, std::uint32_t colour) {
   return Paint(x, y, {}, text, colour);
+}
+
+void PaintCoverage(int x, int y, const CoverageBox& box, std::span<const std::uint32_t> rowColours) {
+  if (!current || box.Empty() || rowColours.empty()) return;
+  assert(rowColours.size() == 1 || rowColours.size() >= static_cast<std::size_t>(box.height));
+  DrawState& s = *current;
+  s.ops->setBackColour(s, s.backSetting);
+  PixelStore* t = Target(s);
+  if (!t) return;
+  if (s.bytesPerPixel == 4) {
+    PaintCoverageOn<4>(s, *t, x, y, box, rowColours);
+  } else {
+    PaintCoverageOn<3>(s, *t, x, y, box, rowColours);
+  }
 }
 
 int MeasureTextWidth(std::string_view text) {

@@ -6,9 +6,11 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "platform/font_handles.h"
+#include "raster/coverage_box.h"
 #include "raster/image.h"
 
 inline constexpr int DrawModeOpaque = 0;
@@ -41,6 +43,9 @@ void FillBox(int x, int y, int width, int height, std::uint32_t colour);
 int PaintText(int x, int y, std::string_view text, std::uint32_t colour);
 // The same for Unicode code points, for characters past the code page.
 int PaintCodePoints(int x, int y, std::u32string_view text, std::uint32_t colour);
+// Blends `box` as text is blended, its origin at (x, y): row r in
+// rowColours[r], or all of it in rowColours[0] when that is the only one.
+void PaintCoverage(int x, int y, const CoverageBox& box, std::span<const std::uint32_t> rowColours);
 int MeasureTextWidth(std::string_view text);
 int MeasureTextHeight(std::string_view text);
 void PasteImage(ImageHandleValue image, int x, int y);

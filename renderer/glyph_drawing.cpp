@@ -5,8 +5,10 @@
 
 #include "raster/draw_surface.h"
 #include "raster/image.h"
+#include "renderer/glyph_effects.h"
 #include "renderer/renderer_settings.h"
 #include "core/fonts.h"
+#include "core/text_codes.h"
 
 RendererSettings rendererSettings;
 
@@ -31,16 +33,31 @@ void DrawFace(Text text, int ox, int oy) {
   Paint(ox, oy, text, rendererSettings.textColour);
 }
 
+std::u32string CodePointsOf(std::string_view bytes) {
+  std::u32string codes;
+  Windows1252ToUnicode(bytes, codes);
+  return codes;
+}
+std::u32string_view CodePointsOf(std::u32string_view codes) { return codes; }
+
+// Bottom to top: the shadow, the outline, the face; the effects stand in for
+// the plain layers they change.
+template <class Text>
+void DrawLayers(Text text, int ox, int oy, bool shadowOn, int count) {
+  const auto codes = CodePointsOf(text);
+  if (shadowOn && !DrawSoftShadow(codes, ox, oy, count)) DrawShadowCopies(text, ox, oy, count);
+  DrawOutline(codes, ox, oy);
+  if (!DrawGradientFace(codes, ox, oy)) DrawFace(text, ox, oy);
+}
+
 }  // namespace
 
 void DrawLayeredGlyph(std::string_view text, int ox, int oy, bool shadowOn, int count) {
-  if (shadowOn) DrawShadowCopies(text, ox, oy, count);
-  DrawFace(text, ox, oy);
+  DrawLayers(text, ox, oy, shadowOn, count);
 }
 
 void DrawLayeredGlyph(std::u32string_view text, int ox, int oy, bool shadowOn, int count) {
-  if (shadowOn) DrawShadowCopies(text, ox, oy, count);
-  DrawFace(text, ox, oy);
+  DrawLayers(text, ox, oy, shadowOn, count);
 }
 
 int RefreshPreview(bool shadowOn, int count, std::string_view testText) {
@@ -58,9 +75,9 @@ int RefreshPreview(bool shadowOn, int count, std::string_view testText) {
     // shadow's share of the cell is measured in it.
     m = std::max(MeasureTextWidth("@"), MeasureTextHeight("@"));
     m += std::max(std::abs(s.shadowOffsetX), std::abs(s.shadowOffsetY)) + count;
-    DrawShadowCopies(testText, PreviewOrigin, PreviewOrigin, count);
   }
-  DrawFace(testText, PreviewOrigin, PreviewOrigin);
+  DrawLayers(testText, PreviewOrigin, PreviewOrigin, shadowOn, count);
+  SetDrawFont(FontHandle(FaceFont));
   m = std::max({m, MeasureTextWidth("@"), MeasureTextHeight("@")});
   EndDraw();
   s.cellMeasure = m;

@@ -5,6 +5,7 @@
 #include "core/fonts.h"
 #include "raster/draw_surface.h"
 #include "platform/font_handles.h"
+#include "renderer/glyph_effects.h"
 #include "renderer/renderer_settings.h"
 
 namespace {
@@ -40,9 +41,11 @@ Layers LayersNow(bool shadowOn, int count) {
 
 InkBox LayeredInkOf(const Layers& l, char32_t c) {
   const RendererSettings& s = rendererSettings;
-  InkBox reach;
+  InkBox reach, shadow;
   reach.Add(InkOf(*l.face, l.faceOverhang, c));
   // The count x count copies together cover the glyph moved by X + 1 .. X + count, Y + 1 .. Y + count.
-  if (l.shadow) reach.Add(InkOf(*l.shadow, l.shadowOverhang, c), s.shadowOffsetX + 1, s.shadowOffsetY + 1, l.count - 1);
+  if (l.shadow) shadow.Add(InkOf(*l.shadow, l.shadowOverhang, c), s.shadowOffsetX + 1, s.shadowOffsetY + 1, l.count - 1);
+  const EffectInk effects = EffectsInkOf(*l.face, c, {shadow.x0, shadow.y0, shadow.x1, shadow.y1});
+  reach.Add(shadow), reach.Add({effects.x0, effects.y0, effects.x1, effects.y1});
   return reach;
 }

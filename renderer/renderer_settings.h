@@ -4,6 +4,25 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/font_source.h"
+
+// A colour running down the line, from `top` at its top to `bottom` at its bottom.
+struct LineGradient {
+  bool on = false;
+  std::uint32_t top = 0, bottom = 0;
+};
+
+// What a sheet draws around its faces besides the layered shadow; the
+// defaults draw nothing more.
+struct SheetEffects {
+  int outlineWidth = 0;  // pixels, 0 (none) to FontMaxStrokePixels
+  std::uint32_t outlineColour = 0;
+  StrokeJoin outlineJoin = StrokeJoin::Round;
+  LineGradient faceGradient;     // instead of the text colour
+  LineGradient outlineGradient;  // instead of the outline colour
+  int shadowBlur = 0;            // pixels, 0 to MaxShadowBlur: the Gaussian's sigma is half of it
+};
+
 struct RendererSettings {
   std::string fontName = "Arial";
   int fontSize = 8;    // points, face font
@@ -14,6 +33,7 @@ struct RendererSettings {
   std::uint32_t backgroundColour = 0;
   int shadowOffsetX = 0;  // pixels, -20..20
   int shadowOffsetY = 0;
+  SheetEffects effects;
   int cellMeasure = 0;  // written by every RefreshPreview
   std::string lastTestChar;
 };
@@ -38,3 +58,5 @@ inline constexpr int MaxFontSize = 400;
 inline constexpr int MaxShadowOffset = 20;
 inline constexpr int MinShadowCount = 1;
 inline constexpr int MaxShadowCount = 10;
+inline constexpr int MaxOutlineWidth = FontMaxStrokePixels;
+inline constexpr int MaxShadowBlur = 32;

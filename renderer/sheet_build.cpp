@@ -8,6 +8,7 @@
 #include "raster/draw_surface.h"
 #include "raster/image.h"
 #include "renderer/glyph_drawing.h"
+#include "renderer/glyph_effects.h"
 #include "renderer/ink_boxes.h"
 #include "renderer/renderer_settings.h"
 #include "core/fonts.h"
@@ -84,6 +85,7 @@ void DescribeFace(const PlatformFont& face, const std::u32string& characters, in
   out.base = face.Ascent();
   out.scaleW = width;
   out.scaleH = height;
+  out.outline = s.effects.outlineWidth;
   for (const KerningPair& k : face.KerningPairs(characters)) {
     // No more than a descriptor may hold, so that every reader takes the file.
     if (out.kernings.size() == DescriptorMaxKernings) break;
@@ -124,6 +126,7 @@ int PrepareSheet(bool shadowOn, int count, std::string_view testText, const Shee
   // Fonts that could not be made would leave the sheet drawn in the system font.
   if (measured <= SheetFaceInset) return 0;
   if (!FontHandle(FaceFont) || (shadowOn && !FontHandle(ShadowFont))) return 0;
+  if (s.effects.outlineWidth > 0 && !FontOfHandle(FontHandle(FaceFont))->HasOutlines()) return 0;
   if (request.missing) request.missing->clear();
   drawn = CharactersDrawn(request);
   return measured;

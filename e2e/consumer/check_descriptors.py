@@ -8,7 +8,9 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 KILNBATCH = os.path.abspath(sys.argv[1])
 SHEETS = {"plain": [], "shadow": ["--shadow", "--offset", "2,2", "--count", "2", "--transparent"],
           # Pages small enough that the set has several.
-          "packed": ["--pack", "--page-size", "128x128", "--transparent"]}
+          "packed": ["--pack", "--page-size", "128x128", "--transparent", "--outline", "1", "--shadow", "--shadow-blur", "2"],
+          "effects": ["--outline", "2", "--gradient", "FFE080,C06000", "--shadow", "--shadow-size", "20",
+                      "--offset", "1,1", "--shadow-blur", "4", "--transparent"]}
 TEXTS = ["Hello World", "AVATAR"]
 
 

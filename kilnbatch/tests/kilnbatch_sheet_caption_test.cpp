@@ -218,6 +218,8 @@ TEST_F(KilnbatchSheetCaption, RefusedRunsSayWhyAndWriteNothing) {
       {"sheet --format png --transparent --background 000000" + x, 2, "--transparent"},
       {"sheet --chars 66-65" + x, 2, "--chars: '66-65'"}, {"sheet --chars 65 --charset ascii" + x, 2, "--charset excludes --chars"},
       {"sheet --columns 3" + x, 2, "--columns: needs --chars or --chars-file"},
+      {"sheet --outline-join bevel" + x, 2, "--outline-join needs --outline of 1 or more"},
+      {"sheet --shadow-blur 3" + x, 2, "--shadow-blur: needs --shadow"}, {"sheet --gradient 102030" + x, 2, "--gradient: must be two colours"},
       {"sheet --size 400 --charset windows-1252" + x, 1, "64 M pixels in all, more than a reader takes: fewer characters or"},
       {"sheet --pack --size 40 --page-size 16x40" + x, 1, "the glyph of U+0022 needs 17x"},
       {"sheet --spacing 2" + x, 2, "--spacing: needs --pack"}, {"sheet --pack --fit" + x, 2, "--fit excludes --pack"},

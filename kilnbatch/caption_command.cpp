@@ -10,6 +10,7 @@
 #include "composer/text_setting.h"
 #include "core/font_descriptor.h"
 #include "kilnbatch/bounded_file.h"
+#include "kilnbatch/caption_field_options.h"
 #include "kilnbatch/character_lists.h"
 #include "kilnbatch/commands.h"
 #include "kilnbatch/options.h"
@@ -39,6 +40,7 @@ struct CaptionOptions {
   bool boxes = false;
   CLI::Option_group* fixedOptions = nullptr;  // each layout's own options, refused with the other
   CLI::Option_group* proportionalOptions = nullptr;
+  FieldCaptionOptions field;
 };
 
 int Failure(const std::string& message) { return ::Failure(Name, message); }
@@ -122,6 +124,9 @@ int RunProportional(const CaptionOptions& o, int format) {
 
   FontDescriptor metrics;
   if (std::string why; !FindMetrics(o, metrics, &why)) return Failure(why);
+  if (IsFieldCaption(o.field, metrics)) {
+    return RunFieldCaption(o.field, {o.out, format, o.margin, o.letterSpacing, o.button, o.align, o.boxes}, metrics, o.sheet, text);
+  }
   const CaptionLayout layout = LayOutCaption(metrics, text, setting);
   if (!layout.missing.empty()) {
     const bool question = std::any_of(metrics.glyphs.begin(), metrics.glyphs.end(), [](const auto& g) { return g.id == U'?'; });
@@ -234,6 +239,7 @@ void DeclareCaptionOptions(CLI::App& c, CaptionOptions& o) {
                                 "an image of this size, the caption centred in it", false);
   AddChoice(p, "--align", o.align, {"left", "center", "right"}, "where across the button")->needs(button);
   p.add_flag("--boxes", o.boxes, "print where each glyph went: code point, x, y, width, height");
+  DeclareFieldCaptionOptions(p, o.field);
 }
 
 }  // namespace

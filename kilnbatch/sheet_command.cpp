@@ -14,6 +14,7 @@
 #include "kilnbatch/character_lists.h"
 #include "kilnbatch/commands.h"
 #include "kilnbatch/options.h"
+#include "kilnbatch/sheet_field_options.h"
 #include "kilnbatch/standard_output.h"
 #include "platform/font_handles.h"
 #include "raster/bmp_decode.h"
@@ -45,6 +46,7 @@ struct SheetOptions {
   int columns = SheetColumns;
   bool transparent = false;
   std::vector<std::string> descriptors;
+  FieldSheetOptions field;
 };
 
 // What the options ask for, checked, and what the build fills in.
@@ -67,6 +69,8 @@ std::optional<DescriptorFormat> DescriptorFormatNamed(const std::string& name) {
 // what it needs or excludes were checked as it was read.
 int ReadSheetOptions(const SheetOptions& o, SheetPlan& plan) {
   plan.format = OutputFormat(o.format, o.out);
+  if (const int refused = CheckFieldSheetOptions(o.field, o.shadow, plan.format)) return refused;
+  const std::vector<std::string> descriptors = DescriptorsAsked(o.field, o.descriptors);
   if (o.transparent && plan.format != ImageFormatPng) {
     return UsageError(Name, "--transparent needs a PNG sheet (-o NAME.png or --format png)");
   }
@@ -78,7 +82,7 @@ int ReadSheetOptions(const SheetOptions& o, SheetPlan& plan) {
                                   " is under one pixel high");
     }
   }
-  for (const std::string& name : o.descriptors) {
+  for (const std::string& name : descriptors) {
     const DescriptorFormat format = *DescriptorFormatNamed(name);
     const std::string path = std::filesystem::path(o.out).replace_extension(DescriptorExtension(format)).string();
     // Standard output (wherever it is redirected), an open file's link, a FIFO
@@ -97,7 +101,8 @@ int ReadSheetOptions(const SheetOptions& o, SheetPlan& plan) {
     }
   }
   // Overlapping cells have no rectangle of their own to describe: a descriptor implies --fit.
-  if (o.fit || !o.descriptors.empty()) plan.request.fitPadding = o.padding;
+  if (o.fit || !descriptors.empty()) plan.request.fitPadding = o.padding;
+  plan.request.fieldSpread = o.field.spread;
   if (o.charset == "windows-1252") plan.request.lastCode = Windows1252SheetLastCode;
   plan.request.columns = o.columns;
   plan.request.transparent = o.transparent;
@@ -159,7 +164,7 @@ int WriteSheetSet(const SheetOptions& o, SheetPlan& plan, int cell) {
     return Failure(Name, o.preview + ": " + why);
   }
   // The image and its descriptors are each written whole before any replaces its file.
-  std::vector<FileToReplace> files{{o.out, ImageFileWriter(SheetImage, plan.format)}};
+  std::vector<FileToReplace> files{{o.out, SheetImageWriter(o.field, SheetImage, plan.format)}};
   plan.descriptor.pages = {std::filesystem::path(o.out).filename().string()};
   for (const auto& [form, path] : plan.descriptors) {
     files.push_back({path, [text = WriteDescriptor(plan.descriptor, form)](int fd) {
@@ -215,8 +220,9 @@ void DeclareSheetOptions(CLI::App& c, SheetOptions& o) {
   CLI::Option* descriptor = AddChoices(c, "--descriptor", o.descriptors, {"text", "xml", "json"},
                                        "also write the sheet's metrics beside it as NAME.fnt, NAME.xml or NAME.json;\n"
                                        "implies --fit");
+  CLI::Option* field = DeclareFieldSheetOptions(c, o.field);
   NeedsOneOf(AddNumber(c, "--padding", "P", o.padding, {0, 100, "pixels"}, "background around each drawing in a fitted cell"),
-             {fit, descriptor});
+             {fit, descriptor, field});
   CLI::Option* charset = AddChoice(c, "--charset", o.charset, {"ascii", "windows-1252"},
                                    "codes 32 to 126 (the default) or to 255, laid out by code;\n"
                                    "characters the face lacks are listed and left empty");

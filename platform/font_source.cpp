@@ -163,6 +163,14 @@ TextSize PlatformFont::TextExtent(std::u32string_view text) const { return {Text
 
 bool PlatformFont::HasGlyph(char32_t code) const { return impl_->raster.GlyphIndex(code) != 0; }
 
+GlyphCoverage PlatformFont::GlyphField(char32_t code, int spread) const {
+  try {
+    return impl_->raster.RenderField(code, spread);
+  } catch (...) {
+    return {};
+  }
+}
+
 std::vector<KerningPair> PlatformFont::KerningPairs(std::u32string_view characters) const {
   try {
     const Impl& f = *impl_;

@@ -159,22 +159,24 @@ FT_UInt RasterFace::GlyphIndex(char32_t code) const {
   return 0;
 }
 
-GlyphCoverage RasterFace::Render(char32_t code, bool mono) const {
-  GlyphCoverage out;
-  const FT_Int32 flags = FT_LOAD_NO_BITMAP | (mono ? FT_LOAD_TARGET_MONO : FT_LOAD_DEFAULT);
-  if (FT_Load_Glyph(face.get(), GlyphIndex(code), flags) != 0) return out;
+bool RasterFace::LoadStyledOutline(char32_t code, FT_Int32 flags) const {
+  if (FT_Load_Glyph(face.get(), GlyphIndex(code), flags | FT_LOAD_NO_BITMAP) != 0) return false;
   FT_GlyphSlot slot = face->glyph;
-  if (slot->format != FT_GLYPH_FORMAT_OUTLINE) return out;
+  if (slot->format != FT_GLYPH_FORMAT_OUTLINE) return false;
   if (syntheticItalic) {
     FT_Matrix shear{0x10000, SyntheticShear, 0, 0x10000};
     FT_Outline_Transform(&slot->outline, &shear);
   }
   if (syntheticBold) {
-    if (FT_Outline_EmboldenXY(&slot->outline, boldStrength, boldStrength) != 0) return out;
+    if (FT_Outline_EmboldenXY(&slot->outline, boldStrength, boldStrength) != 0) return false;
     slot->advance.x += boldStrength;
   }
-  if (FT_Render_Glyph(slot, mono ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) != 0) return out;
+  return true;
+}
 
+GlyphCoverage RasterFace::TakeBitmap() const {
+  GlyphCoverage out;
+  FT_GlyphSlot slot = face->glyph;
   const FT_Bitmap& bm = slot->bitmap;
   if (bm.pixel_mode != FT_PIXEL_MODE_GRAY && bm.pixel_mode != FT_PIXEL_MODE_MONO && bm.rows > 0) return out;
   out.left = slot->bitmap_left;
@@ -196,4 +198,10 @@ GlyphCoverage RasterFace::Render(char32_t code, bool mono) const {
   }
   out.valid = true;
   return out;
+}
+
+GlyphCoverage RasterFace::Render(char32_t code, bool mono) const {
+  if (!LoadStyledOutline(code, mono ? FT_LOAD_TARGET_MONO : FT_LOAD_DEFAULT)) return {};
+  if (FT_Render_Glyph(face->glyph, mono ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) != 0) return {};
+  return TakeBitmap();
 }

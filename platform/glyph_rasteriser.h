@@ -41,6 +41,14 @@ struct RasterFace {
   FT_UInt GlyphIndex(char32_t code) const;
   // The one glyph pipeline: hinted load, synthetic slant and bold, render.
   GlyphCoverage Render(char32_t code, bool mono) const;
+  // Its first half: the glyph's outline in the slot, slanted and emboldened
+  // as the face asks; false when there is no outline to draw.
+  bool LoadStyledOutline(char32_t code, FT_Int32 flags) const;
+  // Its last half: the slot's rendered bitmap, placed against the cell.
+  GlyphCoverage TakeBitmap() const;
+  // The signed distance field of the unhinted outline, `spread` pixels each
+  // side (platform/glyph_field.cpp).
+  GlyphCoverage RenderField(char32_t code, int spread) const;
 };
 
 // Face `index` of `file`; false when it cannot be opened or is not scalable.

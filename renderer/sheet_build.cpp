@@ -8,6 +8,7 @@
 #include "raster/bmp_decode.h"
 #include "raster/draw_surface.h"
 #include "raster/image.h"
+#include "renderer/field_sheet.h"
 #include "renderer/glyph_drawing.h"
 #include "renderer/renderer_settings.h"
 #include "core/fonts.h"
@@ -129,7 +130,7 @@ namespace {
 
 // `inks[i]` is what `drawn[i]` draws, and `characters` the characters drawn.
 void Describe(const std::vector<Placement>& drawn, const std::vector<InkBox>& inks, const std::u32string& characters,
-              const SheetLayout& cells, const PlatformFont& face, FontDescriptor& out) {
+              const SheetLayout& cells, const PlatformFont& face, int fieldSpread, FontDescriptor& out) {
   const RendererSettings& s = rendererSettings;
   const ImageRecord& sheet = *FindImageRecord(SheetImage);
   out = {};
@@ -141,6 +142,8 @@ void Describe(const std::vector<Placement>& drawn, const std::vector<InkBox>& in
   out.base = face.Ascent();
   out.scaleW = sheet.width;
   out.scaleH = sheet.height;
+  out.padding = {fieldSpread, fieldSpread, fieldSpread, fieldSpread};
+  out.sdfSpread = fieldSpread;
   for (std::size_t i = 0; i < drawn.size(); ++i) {
     const Placement& p = drawn[i];
     const int ox = p.column * cells.pitch + cells.originX, oy = p.row * cells.pitch + cells.originY;
@@ -194,6 +197,18 @@ int BuildCharacterSheet(bool shadowOn, int count, std::string_view testText, con
     face = layers.face;
     for (const Placement& p : drawn) reach.Add(inks.emplace_back(LayeredInkOf(layers, p.character)));
   }
+  // A field's box is FreeType's, its spread past the outline: it is never cut to the cell.
+  std::vector<GlyphCoverage> fields;
+  if (request.fieldSpread) {
+    assert(request.fitPadding && !shadowOn);
+    fields = DrawGlyphFields(*face, characters, request.fieldSpread);
+    reach = {};
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+      const PixelRect box = FieldBoxOf(fields[i]);
+      inks[i] = box.width ? InkBox{box.left, box.top, box.left + box.width, box.top + box.height} : InkBox{};
+      reach.Add(inks[i]);
+    }
+  }
   const SheetLayout cells = request.fitPadding ? LayoutAround(reach, *request.fitPadding) : SheetLayout{measured};
   const bool byCode = request.characters.empty();
   // A row no wider than the characters: empty columns would only widen the image.
@@ -208,8 +223,15 @@ int BuildCharacterSheet(bool shadowOn, int count, std::string_view testText, con
   }
 
   if (!MakeImageWithDepth(SheetImage, static_cast<int>(side), static_cast<int>(height),
-                          request.transparent ? 32 | ImageClearAlpha : 24)) {
+                          request.transparent || !fields.empty() ? 32 | ImageClearAlpha : 24)) {
     return 0;
+  }
+  if (!fields.empty()) {
+    for (std::size_t i = 0; i < drawn.size(); ++i) {
+      PlaceField(SheetImage, fields[i], drawn[i].column * cells.pitch + cells.originX, drawn[i].row * cells.pitch + cells.originY);
+    }
+    if (request.descriptor) Describe(drawn, inks, characters, cells, *face, request.fieldSpread, *request.descriptor);
+    return cells.pitch;
   }
   if (!BeginDraw(ImageSurface(SheetImage))) return 0;
   SetDrawMode(DrawModeTransparent | (request.transparent ? DrawModeAlphaOver : 0));
@@ -221,6 +243,6 @@ int BuildCharacterSheet(bool shadowOn, int count, std::string_view testText, con
                      p.row * cells.pitch + cells.originY, shadowOn, count);
   }
   EndDraw();
-  if (request.descriptor) Describe(drawn, inks, characters, cells, *face, *request.descriptor);
+  if (request.descriptor) Describe(drawn, inks, characters, cells, *face, 0, *request.descriptor);
   return cells.pitch;
 }

@@ -50,11 +50,12 @@ FieldCaption LayOutFieldCaption(const FontDescriptor& metrics, std::u32string_vi
     if (ink.x0 >= ink.x1 || ink.y0 >= ink.y1) continue;
     x0 = std::min(x0, ink.x0), y0 = std::min(y0, ink.y0), x1 = std::max(x1, ink.x1), y1 = std::max(y1, ink.y1);
   }
-  // Half an output pixel more each side, for the outer half of the edge's ramp.
-  const double ramp = 0.5 / setting.scale;
+  // An output pixel more each side for the outer half of the edge's ramp, a
+  // whole one so that at a whole scale every box lands on whole pixels.
+  const double ramp = 1 / setting.scale;
   out.left = x0 - ramp, out.top = y0 - ramp;
-  out.width = static_cast<long long>(std::ceil((x1 - x0) * setting.scale + 1)) + 2LL * setting.margin;
-  out.height = static_cast<long long>(std::ceil((y1 - y0) * setting.scale + 1)) + 2LL * setting.margin;
+  out.width = static_cast<long long>(std::ceil((x1 - x0) * setting.scale + 2)) + 2LL * setting.margin;
+  out.height = static_cast<long long>(std::ceil((y1 - y0) * setting.scale + 2)) + 2LL * setting.margin;
   return out;
 }
 

@@ -6,7 +6,8 @@ import fcntl, json, os, shutil, subprocess, sys, tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 KILNBATCH = os.path.abspath(sys.argv[1])
-SHEETS = {"plain": [], "shadow": ["--shadow", "--offset", "2,2", "--count", "2", "--transparent"]}
+SHEETS = {"plain": [], "shadow": ["--shadow", "--offset", "2,2", "--count", "2", "--transparent"],
+          "field": ["--sdf", "4", "--descriptor", "json"]}
 TEXTS = ["Hello World", "AVATAR"]
 
 
@@ -80,6 +81,8 @@ def main():
                 ours = caption_boxes(name + ".png", text)
                 if relative(consumer) != relative(ours):
                     failures.append(f"{name} sheet, {text!r}:\n  consumer {consumer}\n  caption  {ours}")
+        # A distance field's descriptors through the loader web text libraries use.
+        run(["node", os.path.join(HERE, "load_field.js"), "field", "4"])
     if failures:
         fail("boxes differ after one translation\n" + "\n".join(failures))
     print(f"descriptor_consumers: {len(SHEETS) * len(TEXTS)} layouts match")

@@ -163,9 +163,9 @@ TextSize PlatformFont::TextExtent(std::u32string_view text) const { return {Text
 
 bool PlatformFont::HasGlyph(char32_t code) const { return impl_->raster.GlyphIndex(code) != 0; }
 
-GlyphCoverage PlatformFont::GlyphField(char32_t code, int spread) const {
+std::vector<GlyphCoverage> PlatformFont::GlyphFields(std::u32string_view codes, int spread) const {
   try {
-    return impl_->raster.RenderField(code, spread);
+    return RenderFields(impl_->raster, impl_->file.c_str(), impl_->flags.bold, impl_->flags.italic, codes, spread);
   } catch (...) {
     return {};
   }

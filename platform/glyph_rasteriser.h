@@ -7,6 +7,8 @@
 #include FT_MODULE_H
 
 #include <memory>
+#include <string_view>
+#include <vector>
 
 #include "platform/font_source.h"
 #include "platform/owned_by.h"
@@ -50,6 +52,11 @@ struct RasterFace {
   // side (platform/glyph_field.cpp).
   GlyphCoverage RenderField(char32_t code, int spread) const;
 };
+
+// The fields of `codes` in `face` (opened from `file` with `bold` and
+// `italic` asked), RasterFace::RenderField's each, in order.
+std::vector<GlyphCoverage> RenderFields(const RasterFace& face, const char* file, bool bold, bool italic,
+                                        std::u32string_view codes, int spread);
 
 // Face `index` of `file`; false when it cannot be opened or is not scalable.
 bool OpenRasterFace(FT_Library library, const char* file, int index, int emPixels, bool bold, bool italic,

@@ -6,9 +6,8 @@
 #include "raster/image.h"
 
 std::vector<GlyphCoverage> DrawGlyphFields(const PlatformFont& face, std::u32string_view characters, int spread) {
-  std::vector<GlyphCoverage> fields;
-  fields.reserve(characters.size());
-  for (const char32_t c : characters) fields.push_back(face.GlyphField(c, spread));
+  std::vector<GlyphCoverage> fields = face.GlyphFields(characters, spread);
+  fields.resize(characters.size());
   return fields;
 }
 

@@ -191,22 +191,22 @@ int BuildCharacterSheet(bool shadowOn, int count, std::string_view testText, con
   std::vector<InkBox> inks;
   InkBox reach;
   const PlatformFont* face = nullptr;
+  std::vector<GlyphCoverage> fields;
   if (request.fitPadding || request.descriptor) {
     const Layers layers = LayersNow(shadowOn, count);
     if (!layers.face || (shadowOn && !layers.shadow)) return 0;
     face = layers.face;
-    for (const Placement& p : drawn) reach.Add(inks.emplace_back(LayeredInkOf(layers, p.character)));
-  }
-  // A field's box is FreeType's, its spread past the outline: it is never cut to the cell.
-  std::vector<GlyphCoverage> fields;
-  if (request.fieldSpread) {
-    assert(request.fitPadding && !shadowOn);
-    fields = DrawGlyphFields(*face, characters, request.fieldSpread);
-    reach = {};
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-      const PixelRect box = FieldBoxOf(fields[i]);
-      inks[i] = box.width ? InkBox{box.left, box.top, box.left + box.width, box.top + box.height} : InkBox{};
-      reach.Add(inks[i]);
+    if (request.fieldSpread) {
+      // A field's box is FreeType's, its spread past the outline: it is never cut to the cell.
+      assert(request.fitPadding && !shadowOn);
+      fields = DrawGlyphFields(*face, characters, request.fieldSpread);
+      for (const GlyphCoverage& field : fields) {
+        const PixelRect box = FieldBoxOf(field);
+        reach.Add(inks.emplace_back(box.width ? InkBox{box.left, box.top, box.left + box.width, box.top + box.height}
+                                              : InkBox{}));
+      }
+    } else {
+      for (const Placement& p : drawn) reach.Add(inks.emplace_back(LayeredInkOf(layers, p.character)));
     }
   }
   const SheetLayout cells = request.fitPadding ? LayoutAround(reach, *request.fitPadding) : SheetLayout{measured};

@@ -75,7 +75,7 @@ int ComposeFieldCaption(const FieldCaption& c, const FontDescriptor& metrics, co
   PixelStore& out = *ImagePixels(ImageHandle(ButtonImage));
   sheet = ImagePixels(FindImageRecord(SheetImageNumber)->handle);
   // Coverage of each output pixel, the largest any glyph gives it.
-  std::vector<float> cover(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0.0f);
+  std::vector<std::uint8_t> cover(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
   // FreeType's mapping: 128 on the edge, 128 a spread's distance; in output pixels.
   const double toOutput = metrics.sdfSpread / 128.0 * c.scale;
   for (const PlacedGlyph& g : c.layout.glyphs) {
@@ -92,8 +92,8 @@ int ComposeFieldCaption(const FieldCaption& c, const FontDescriptor& metrics, co
         const double u = c.left + (static_cast<double>(ux - dx - c.margin) + 0.5) / c.scale - g.x - 0.5;
         const double d = (Sample(*sheet, g, u, v) - 128.0) * toOutput;
         const double t = std::clamp(d + 0.5, 0.0, 1.0);
-        float& k = cover[static_cast<std::size_t>(uy) * static_cast<std::size_t>(width) + static_cast<std::size_t>(ux)];
-        k = std::max(k, static_cast<float>(t * t * (3 - 2 * t)));
+        std::uint8_t& k = cover[static_cast<std::size_t>(uy) * static_cast<std::size_t>(width) + static_cast<std::size_t>(ux)];
+        k = std::max(k, static_cast<std::uint8_t>(std::lround(255 * t * t * (3 - 2 * t))));
       }
     }
   }
@@ -101,12 +101,12 @@ int ComposeFieldCaption(const FieldCaption& c, const FontDescriptor& metrics, co
   for (int y = 0; y < height; ++y) {
     std::uint8_t* p = out.Pixel(0, y);
     for (int x = 0; x < width; ++x, p += alpha ? 4 : 3) {
-      const float k = cover[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)];
+      const int k = cover[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)];
       for (int channel = 0; channel < 3; ++channel) {
         const int i = (ink >> (8 * (2 - channel))) & 0xFF, b = (back >> (8 * (2 - channel))) & 0xFF;
-        p[channel] = static_cast<std::uint8_t>(std::lround(alpha ? i : b + (i - b) * k));
+        p[channel] = static_cast<std::uint8_t>(alpha ? i : b + ((i - b) * k + (i >= b ? 127 : -127)) / 255);
       }
-      if (alpha) p[3] = static_cast<std::uint8_t>(std::lround(255 * k));
+      if (alpha) p[3] = static_cast<std::uint8_t>(k);
     }
   }
   return 1;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 #include "composer/compose.h"
 #include "composer/field_caption.h"
@@ -21,9 +22,15 @@ constexpr const char* Name = "caption";
 }  // namespace
 
 void DeclareFieldCaptionOptions(CLI::App& group, FieldCaptionOptions& o) {
+  // Checked here rather than by CLI::Range, which lets "nan" through.
   o.given[0] = group.add_option("--scale", o.scale, "a distance-field sheet's caption at S times its size (1)")
                    ->type_name("S")
-                   ->check(CLI::Range(FieldCaptionMinScale, FieldCaptionMaxScale));
+                   ->check(CLI::Validator([](std::string& text) {
+                     char* end = nullptr;
+                     const double scale = std::strtod(text.c_str(), &end);
+                     const bool in = !text.empty() && *end == '\0' && scale >= FieldCaptionMinScale && scale <= FieldCaptionMaxScale;
+                     return in ? std::string() : "must be a number from 0.25 to 16";
+                   }, ""));
   o.given[1] = AddColour(group, "--colour", o.colour, "a distance-field caption's colour");
   o.given[2] = AddColour(group, "--background", o.background,
                          "a distance-field caption's background (transparent without it, PNG only)");

@@ -69,7 +69,7 @@ std::optional<DescriptorFormat> DescriptorFormatNamed(const std::string& name) {
 // what it needs or excludes were checked as it was read.
 int ReadSheetOptions(const SheetOptions& o, SheetPlan& plan) {
   plan.format = OutputFormat(o.format, o.out);
-  if (const int refused = CheckFieldSheetOptions(o.field, o.shadow, plan.format)) return refused;
+  if (const int refused = CheckFieldSheetOptions(o.field, o.shadow, o.underline || o.strikeout, plan.format)) return refused;
   const std::vector<std::string> descriptors = DescriptorsAsked(o.field, o.descriptors);
   if (o.transparent && plan.format != ImageFormatPng) {
     return UsageError(Name, "--transparent needs a PNG sheet (-o NAME.png or --format png)");

@@ -16,8 +16,9 @@ struct FieldSheetOptions {
 CLI::Option* DeclareFieldSheetOptions(CLI::App& command, FieldSheetOptions& o);
 
 // The checks that need the other options: 0 when they agree, else the usage
-// error's exit code, reported. A field sheet is a PNG without a shadow.
-int CheckFieldSheetOptions(const FieldSheetOptions& o, bool shadow, int format);
+// error's exit code, reported. A field sheet is a PNG without a shadow or
+// the style's `bars` (underline, strike-out).
+int CheckFieldSheetOptions(const FieldSheetOptions& o, bool shadow, bool bars, int format);
 
 // The descriptors asked for: a field sheet has one, the text form unless
 // another is asked for.

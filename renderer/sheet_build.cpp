@@ -223,10 +223,10 @@ int BuildCharacterSheet(bool shadowOn, int count, std::string_view testText, con
   }
 
   if (!MakeImageWithDepth(SheetImage, static_cast<int>(side), static_cast<int>(height),
-                          request.transparent || !fields.empty() ? 32 | ImageClearAlpha : 24)) {
+                          request.transparent || request.fieldSpread ? 32 | ImageClearAlpha : 24)) {
     return 0;
   }
-  if (!fields.empty()) {
+  if (request.fieldSpread) {
     for (std::size_t i = 0; i < drawn.size(); ++i) {
       PlaceField(SheetImage, fields[i], drawn[i].column * cells.pitch + cells.originX, drawn[i].row * cells.pitch + cells.originY);
     }

@@ -22,9 +22,9 @@ namespace {
 
 constexpr int Spread = 4, Em = 27;  // 20 points at 96 dpi
 
-// One glyph as FreeType draws it from the unhinted outline, at `em` pixels.
+// One glyph as FreeType draws it from the unhinted outline, at `em` pixels; `top` is above the baseline.
 struct Bitmap {
-  int left = 0, top = 0, width = 0, rows = 0;  // top: rows above the baseline
+  int left = 0, top = 0, width = 0, rows = 0;
   std::vector<std::uint8_t> bytes;
 };
 
@@ -37,7 +37,10 @@ class KilnbatchField : public ::testing::Test {
     ASSERT_EQ(FT_New_Face(library_, font->FilePath().c_str(), 0, &face_), 0);
     Run("sheet --font Arial --size 20 --sdf 4 --descriptor json -o " + In("field.png"));
     Run("sheet --font Arial --size 20 --descriptor text -o " + In("cover.png"));
-    sheet_ = Descriptor("field.json"), cover_ = Descriptor("cover.fnt");
+    for (auto [name, into] : {std::pair{"field.json", &sheet_}, {"cover.fnt", &cover_}}) {
+      const auto bytes = ReadBytes(folder / name);
+      EXPECT_TRUE(ReadDescriptor(std::string(bytes.begin(), bytes.end()), *into, nullptr)) << name;
+    }
   }
   ~KilnbatchField() override {
     ShutdownImages();
@@ -49,11 +52,6 @@ class KilnbatchField : public ::testing::Test {
     const Outcome run = Kilnbatch(args, folder);
     EXPECT_EQ(run.exitCode, 0) << args << ": " << run.errors;
     return run.output;
-  }
-  FontDescriptor Descriptor(const std::string& name) {
-    const auto bytes = ReadBytes(folder / name);
-    FontDescriptor read;
-    return ReadDescriptor(std::string(bytes.begin(), bytes.end()), read, nullptr), read;
   }
   const PixelStore& Image(const std::string& name) {
     EXPECT_TRUE(ReadImageFile(9, (folder / name).c_str())) << name;
@@ -85,10 +83,8 @@ using Ink = std::set<std::pair<int, int>>;
 // Pixels at or above half of `bytes` (`stride` bytes a pixel, `width` a row) placed at (x, y).
 Ink InkOf(const std::uint8_t* bytes, int width, int rows, int stride, std::ptrdiff_t pitch, int x, int y) {
   Ink ink;
-  for (int j = 0; j < rows; ++j) {
-    for (int i = 0; i < width; ++i) {
-      if (bytes[j * pitch + i * stride] >= 128) ink.insert({x + i, y + j});
-    }
+  for (int at = 0; at < width * rows; ++at) {
+    if (bytes[at / width * pitch + at % width * stride] >= 128) ink.insert({x + at % width, y + at / width});
   }
   return ink;
 }

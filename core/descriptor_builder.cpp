@@ -50,13 +50,14 @@ bool DescriptorBuilder::Info(const ReadTag& t) {
       !Int(t, "italic", -MaxCoordinate, MaxCoordinate, italic)) {
     return false;
   }
-  long long outline = 0;
+  long long outline = 0, spread = out_.sdfSpread;
   if (!Ints(t, "padding", -MaxCoordinate, MaxCoordinate, out_.padding) ||
       !Ints(t, "spacing", -MaxCoordinate, MaxCoordinate, out_.spacing) ||
-      !Int(t, "outline", -MaxCoordinate, MaxCoordinate, outline)) {
+      !Int(t, "outline", -MaxCoordinate, MaxCoordinate, outline) || !Int(t, "sdf", 0, MaxCoordinate / 2, spread)) {
     return false;
   }
   out_.outline = static_cast<int>(outline);
+  out_.sdfSpread = static_cast<int>(spread);
   out_.size = static_cast<int>(size < 0 ? -size : size);
   out_.bold = bold != 0;
   out_.italic = italic != 0;
@@ -125,6 +126,18 @@ bool DescriptorBuilder::Kerning(const ReadTag& t) {
     return false;
   }
   out_.kernings.push_back({static_cast<char32_t>(first), static_cast<char32_t>(second), static_cast<int>(amount)});
+  return true;
+}
+
+// Fields of another kind (several channels, a true distance) would be
+// misread as this one, so they are refused rather than skipped.
+bool DescriptorBuilder::DistanceField(const ReadTag& t) {
+  std::string type = "sdf";
+  long long range = 0;
+  if (!Str(t, "fieldType", type) || !Int(t, "distanceRange", 0, MaxCoordinate, range)) return false;
+  if (type != "sdf") return Fail("fieldType \"" + CleanDescriptorName(std::string_view(type).substr(0, 24)) + "\": only \"sdf\" is read");
+  if (range % 2 != 0) return Fail("distanceRange=" + std::to_string(range) + " is not twice a whole spread");
+  out_.sdfSpread = static_cast<int>(range / 2);
   return true;
 }
 

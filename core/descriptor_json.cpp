@@ -177,8 +177,9 @@ std::string WriteJsonDescriptor(const FontDescriptor& font) {
   out.reserve(256 + 110 * font.glyphs.size() + 50 * font.kernings.size());
   out.append("{\n  \"pages\": ").append(Dump(pages)).append(",\n");
   Array(out, "chars", font.glyphs, CharTag, false);
-  out.append("  \"info\": ").append(Dump(Object(InfoTag(font, face)))).append(",\n");
+  out.append("  \"info\": ").append(Dump(Object(InfoTag(font, face, false)))).append(",\n");
   out.append("  \"common\": ").append(Dump(Object(CommonTag(font)))).append(",\n");
+  if (font.sdfSpread > 0) out.append("  \"distanceField\": ").append(Dump(Object(DistanceFieldTag(font)))).append(",\n");
   Array(out, "kernings", font.kernings, KerningTag, true);
   out += "}\n";
   return out;

@@ -35,11 +35,18 @@ WriteField List(const char* key, std::span<const int> values) { return {key, Fie
 
 }  // namespace
 
-WriteTag InfoTag(const FontDescriptor& f, std::string_view face) {
-  return {Str("face", face),         Num("size", f.size),    Num("bold", f.bold ? 1 : 0),
-          Num("italic", f.italic ? 1 : 0), Str("charset", ""),  Num("unicode", 1),
-          Num("stretchH", 100),      Num("smooth", 1),       Num("aa", 1),
-          List("padding", f.padding), List("spacing", f.spacing), Num("outline", f.outline)};
+WriteTag InfoTag(const FontDescriptor& f, std::string_view face, bool withField) {
+  WriteTag tag{Str("face", face),         Num("size", f.size),    Num("bold", f.bold ? 1 : 0),
+               Num("italic", f.italic ? 1 : 0), Str("charset", ""),  Num("unicode", 1),
+               Num("stretchH", 100),      Num("smooth", 1),       Num("aa", 1),
+               List("padding", f.padding), List("spacing", f.spacing), Num("outline", f.outline)};
+  // Only on a field's descriptor, so that every other one keeps its bytes.
+  if (withField && f.sdfSpread > 0) tag.push_back(Num("sdf", f.sdfSpread));
+  return tag;
+}
+
+WriteTag DistanceFieldTag(const FontDescriptor& f) {
+  return {Str("fieldType", "sdf"), Num("distanceRange", 2LL * f.sdfSpread)};
 }
 
 WriteTag CommonTag(const FontDescriptor& f) {

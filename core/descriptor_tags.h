@@ -30,8 +30,11 @@ struct WriteField {
 };
 using WriteTag = std::vector<WriteField>;
 
-// `face` and `file` are the names as the form spells them.
-WriteTag InfoTag(const FontDescriptor& f, std::string_view face);
+// `face` and `file` are the names as the form spells them; `withField`
+// adds `sdf` for a distance field's descriptor.
+WriteTag InfoTag(const FontDescriptor& f, std::string_view face, bool withField);
+// The JSON form's "distanceField" object.
+WriteTag DistanceFieldTag(const FontDescriptor& f);
 WriteTag CommonTag(const FontDescriptor& f);
 WriteTag PageTag(std::size_t id, std::string_view file);
 WriteTag CountTag(std::size_t count);
@@ -71,6 +74,7 @@ class DescriptorBuilder {
   bool Page(const ReadTag& t);
   bool Char(const ReadTag& t);
   bool Kerning(const ReadTag& t);
+  bool DistanceField(const ReadTag& t);
   // Every descriptor has a common tag and a page.
   bool Finish();
 
@@ -92,7 +96,9 @@ struct SingleTag {
   const char* name;
   TagHandler handler;
 };
-inline constexpr SingleTag SingleTags[] = {{"info", &DescriptorBuilder::Info}, {"common", &DescriptorBuilder::Common}};
+inline constexpr SingleTag SingleTags[] = {{"info", &DescriptorBuilder::Info},
+                                           {"common", &DescriptorBuilder::Common},
+                                           {"distanceField", &DescriptorBuilder::DistanceField}};
 struct ListedTag {
   const char* group;
   const char* name;

@@ -37,7 +37,7 @@ std::string WriteTextDescriptor(const FontDescriptor& font) {
   const std::string face = CleanDescriptorName(font.face, true);
   std::string out;
   out.reserve(256 + 100 * font.glyphs.size() + 40 * font.kernings.size());
-  TextLine(out, "info", InfoTag(font, face));
+  TextLine(out, "info", InfoTag(font, face, true));
   TextLine(out, "common", CommonTag(font));
   for (std::size_t i = 0; i < font.pages.size(); ++i) {
     TextLine(out, "page", PageTag(i, CleanDescriptorName(font.pages[i], true)));

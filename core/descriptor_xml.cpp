@@ -36,7 +36,7 @@ std::string WriteXmlDescriptor(const FontDescriptor& font) {
   const std::string face = CleanDescriptorName(font.face);
   pugi::xml_document doc;
   pugi::xml_node root = doc.append_child("font");
-  Element(root, "info", InfoTag(font, face));
+  Element(root, "info", InfoTag(font, face, true));
   Element(root, "common", CommonTag(font));
   const pugi::xml_node pages = root.append_child("pages");
   for (std::size_t i = 0; i < font.pages.size(); ++i) Element(pages, "page", PageTag(i, CleanDescriptorName(font.pages[i])));

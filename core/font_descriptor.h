@@ -43,6 +43,10 @@ struct FontDescriptor {
   std::array<int, 4> padding{};
   std::array<int, 2> spacing{};
   int outline = 0;
+  // Above 0, the pages hold signed distance fields reaching this many pixels
+  // each side of the edge (text and XML: info's `sdf`; JSON: the
+  // "distanceField" block, whose distanceRange is twice this).
+  int sdfSpread = 0;
   std::vector<DescriptorGlyph> glyphs;
   std::vector<DescriptorKerning> kernings;
   bool operator==(const FontDescriptor&) const = default;

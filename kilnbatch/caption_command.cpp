@@ -11,6 +11,7 @@
 #include "composer/sheet_descriptors.h"
 #include "composer/text_setting.h"
 #include "core/font_descriptor.h"
+#include "kilnbatch/caption_field_options.h"
 #include "kilnbatch/caption_pages.h"
 #include "core/character_lists.h"
 #include "kilnbatch/commands.h"
@@ -41,6 +42,7 @@ struct CaptionOptions {
   bool boxes = false;
   CLI::Option_group* fixedOptions = nullptr;  // each layout's own options, refused with the other
   CLI::Option_group* proportionalOptions = nullptr;
+  FieldCaptionOptions field;
 };
 
 int Failure(const std::string& message) { return ::Failure(Name, message); }
@@ -77,10 +79,16 @@ int RunProportional(const CaptionOptions& o, int format) {
   std::string descriptor;
   if (std::string why; !FindMetricsFile(o.metrics, o.sheet, metrics, &descriptor, &why)) return Failure(why);
   const bool paged = metrics.pages.size() > 1;
+  if (paged && metrics.sdfSpread > 0) {
+    return Failure(descriptor + ": a distance-field caption reads a sheet of one page; make it with a larger --page-size");
+  }
   if (paged) {
     WarnOfAnotherImage(descriptor, metrics, o.sheet);
   } else if (std::string why; !ReadSheet(o.sheet, format, &why) || !TakeSheetMetrics(descriptor, metrics, o.sheet, &why)) {
     return Failure(why);
+  }
+  if (IsFieldCaption(o.field, metrics)) {
+    return RunFieldCaption(o.field, {o.out, format, o.margin, o.letterSpacing, o.button, o.align, o.boxes}, metrics, o.sheet, text);
   }
   const CaptionLayout layout = LayOutCaption(metrics, text, setting);
   if (!layout.missing.empty()) {
@@ -193,6 +201,7 @@ void DeclareCaptionOptions(CLI::App& c, CaptionOptions& o) {
                                 "an image of this size, the caption centred in it", false);
   AddChoice(p, "--align", o.align, {"left", "center", "right"}, "where across the button")->needs(button);
   p.add_flag("--boxes", o.boxes, "print where each glyph went: code point, x, y, width, height");
+  DeclareFieldCaptionOptions(p, o.field);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "kilnbatch/commands.h"
 #include "kilnbatch/options.h"
 #include "kilnbatch/sheet_effect_options.h"
+#include "kilnbatch/sheet_field_options.h"
 #include "kilnbatch/sheet_pages.h"
 #include "kilnbatch/standard_output.h"
 #include "platform/font_handles.h"
@@ -52,6 +53,7 @@ struct SheetOptions {
   std::pair<int, int> pageSize{2048, 2048};
   bool pot = false;
   SheetEffectOptions effects;
+  FieldSheetOptions field;
 };
 
 // What the options ask for, checked, and what the build fills in.
@@ -79,6 +81,13 @@ std::optional<DescriptorFormat> DescriptorFormatNamed(const std::string& name) {
 int ReadSheetOptions(const SheetOptions& o, SheetPlan& plan) {
   plan.format = OutputFormat(o.format, o.out);
   if (const std::string why = ReadSheetEffects(o.effects, plan.effects); !why.empty()) return UsageError(Name, why);
+  if (const int refused = CheckFieldSheetOptions(o.field, o.shadow, o.underline || o.strikeout, plan.format)) return refused;
+  if (o.field.spread > 0 && (plan.effects.outlineWidth > 0 || plan.effects.faceGradient.on)) {
+    return UsageError(Name, "--sdf draws no outline or gradient: engines draw them from the field in their shaders");
+  }
+  // A field sheet and a packed page cannot be used without their descriptor: both imply one.
+  std::vector<std::string> descriptors = DescriptorsAsked(o.field, o.descriptors);
+  if (o.pack && descriptors.empty()) descriptors = {"text"};
   if (o.transparent && plan.format != ImageFormatPng) {
     return UsageError(Name, "--transparent needs a PNG sheet (-o NAME.png or --format png)");
   }
@@ -90,9 +99,7 @@ int ReadSheetOptions(const SheetOptions& o, SheetPlan& plan) {
                                   " is under one pixel high");
     }
   }
-  // A packed page cannot be cut without its boxes: --pack implies a descriptor.
-  const bool implied = o.pack && o.descriptors.empty();
-  for (const std::string& name : implied ? std::vector<std::string>{"text"} : o.descriptors) {
+  for (const std::string& name : descriptors) {
     const DescriptorFormat format = *DescriptorFormatNamed(name);
     const std::string path = std::filesystem::path(o.out).replace_extension(DescriptorExtension(format)).string();
     // Standard output (wherever it is redirected), an open file's link, a FIFO
@@ -104,15 +111,18 @@ int ReadSheetOptions(const SheetOptions& o, SheetPlan& plan) {
                         o.out.starts_with("/proc/");
     if (path == o.out || stream ||
         (type != std::filesystem::file_type::not_found && type != std::filesystem::file_type::regular)) {
-      return UsageError(Name, implied ? "--pack needs -o naming an image file to write its descriptor beside"
-                                      : "--descriptor needs -o naming an image file to write it beside");
+      // A descriptor nobody asked for is named by the option that implies it.
+      return UsageError(Name, !o.descriptors.empty() ? "--descriptor needs -o naming an image file to write it beside"
+                              : o.pack              ? "--pack needs -o naming an image file to write its descriptor beside"
+                                                    : "--sdf needs -o naming an image file to write its descriptor beside");
     }
     if (std::none_of(plan.descriptors.begin(), plan.descriptors.end(), [&](const auto& d) { return d.first == format; })) {
       plan.descriptors.emplace_back(format, path);
     }
   }
   // Overlapping cells have no rectangle of their own to describe: a descriptor implies --fit.
-  if (o.fit || !o.descriptors.empty()) plan.request.fitPadding = o.padding;
+  if (o.fit || !descriptors.empty()) plan.request.fitPadding = o.padding;
+  plan.request.fieldSpread = o.field.spread;
   if (o.charset == "windows-1252") plan.request.lastCode = Windows1252SheetLastCode;
   plan.request.columns = o.columns;
   plan.request.transparent = o.transparent;
@@ -201,7 +211,7 @@ int WriteSheetSet(const SheetOptions& o, SheetPlan& plan) {
       plan.descriptor.pages.push_back(std::filesystem::path(page.path).filename().string());
     }
   } else {
-    files.push_back({o.out, ImageFileWriter(SheetImage, plan.format)});
+    files.push_back({o.out, SheetImageWriter(o.field, SheetImage, plan.format)});
     plan.descriptor.pages = {std::filesystem::path(o.out).filename().string()};
   }
   for (const auto& [form, path] : plan.descriptors) {
@@ -272,8 +282,9 @@ void DeclareSheetOptions(CLI::App& c, SheetOptions& o) {
   CLI::Option* descriptor = AddChoices(c, "--descriptor", o.descriptors, {"text", "xml", "json"},
                                        "also write the sheet's metrics beside it as NAME.fnt, NAME.xml or NAME.json;\n"
                                        "implies --fit, unless --pack");
+  CLI::Option* field = DeclareFieldSheetOptions(c, o.field);
   NeedsOneOf(AddNumber(c, "--padding", "P", o.padding, {0, 100, "pixels"}, "background around each drawing in a fitted cell or packed box"),
-             {fit, descriptor, pack});
+             {fit, descriptor, pack, field});
   CLI::Option* charset = AddChoice(c, "--charset", o.charset, {"ascii", "windows-1252"},
                                    "codes 32 to 126 (the default) or to 255, laid out by code;\n"
                                    "characters the face lacks are listed and left empty");

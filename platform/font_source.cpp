@@ -168,6 +168,14 @@ TextSize PlatformFont::TextExtent(std::u32string_view text) const { return {Text
 
 bool PlatformFont::HasGlyph(char32_t code) const { return impl_->raster.GlyphIndex(code) != 0; }
 
+std::vector<GlyphCoverage> PlatformFont::GlyphFields(std::u32string_view codes, int spread) const {
+  try {
+    return RenderFields(impl_->raster, impl_->file.c_str(), impl_->flags.bold, impl_->flags.italic, codes, spread);
+  } catch (...) {
+    return {};
+  }
+}
+
 std::vector<KerningPair> PlatformFont::KerningPairs(std::u32string_view characters) const {
   try {
     const Impl& f = *impl_;

@@ -70,6 +70,10 @@ struct KerningPair {
   bool operator==(const KerningPair&) const = default;
 };
 
+// The spreads FreeType's distance-field renderer takes, in pixels.
+inline constexpr int GlyphFieldMinSpread = 2;
+inline constexpr int GlyphFieldMaxSpread = 32;
+
 class PlatformFont {
  public:
   struct Impl;
@@ -114,6 +118,14 @@ class PlatformFont {
   // Whether the face maps `code` to a glyph of its own (not the missing-glyph
   // box), through the same character map the drawing uses.
   bool HasGlyph(char32_t code) const;
+  // The signed distance field of each code's unhinted outline (slanted and
+  // emboldened as Glyph() is), drawn by FreeType's outline field renderer
+  // with `spread` pixels (GlyphFieldMinSpread to GlyphFieldMaxSpread) on
+  // every side of the outline's box: 128 on the edge, higher inside, 0 and
+  // 255 at `spread` or further out and in. Placed as Glyph() is; not valid
+  // and empty for a glyph without an outline (a space). Not kept. Drawn on
+  // a second thread as well when one can be had; empty when out of memory.
+  std::vector<GlyphCoverage> GlyphFields(std::u32string_view codes, int spread) const;
 
   // The face's kerning (its GPOS pair adjustments, or its legacy `kern` table)
   // between every ordered pair of `characters` (each at most once in it) that

@@ -158,9 +158,8 @@ FT_UInt RasterFace::GlyphIndex(char32_t code) const {
   return 0;
 }
 
-bool RasterFace::LoadOutline(char32_t code, bool mono) const {
-  const FT_Int32 flags = FT_LOAD_NO_BITMAP | (mono ? FT_LOAD_TARGET_MONO : FT_LOAD_DEFAULT);
-  if (FT_Load_Glyph(face.get(), GlyphIndex(code), flags) != 0) return false;
+bool RasterFace::LoadStyledOutline(char32_t code, FT_Int32 flags) const {
+  if (FT_Load_Glyph(face.get(), GlyphIndex(code), flags | FT_LOAD_NO_BITMAP) != 0) return false;
   FT_GlyphSlot slot = face->glyph;
   if (slot->format != FT_GLYPH_FORMAT_OUTLINE) return false;
   if (syntheticItalic) {
@@ -174,15 +173,19 @@ bool RasterFace::LoadOutline(char32_t code, bool mono) const {
   return true;
 }
 
-GlyphCoverage RasterFace::Render(char32_t code, bool mono) const {
+GlyphCoverage RasterFace::TakeBitmap() const {
   GlyphCoverage out;
-  if (!LoadOutline(code, mono)) return out;
   FT_GlyphSlot slot = face->glyph;
-  if (FT_Render_Glyph(slot, mono ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) != 0) return out;
-  if (!CopyCoverage(slot->bitmap, slot->bitmap_left, slot->bitmap_top, ascent, out)) return out;
+  if (!CopyCoverage(slot->bitmap, slot->bitmap_left, slot->bitmap_top, ascent, out)) return {};
   out.advance = RoundPos(slot->advance.x);
   out.valid = true;
   return out;
+}
+
+GlyphCoverage RasterFace::Render(char32_t code, bool mono) const {
+  if (!LoadStyledOutline(code, mono ? FT_LOAD_TARGET_MONO : FT_LOAD_DEFAULT)) return {};
+  if (FT_Render_Glyph(face->glyph, mono ? FT_RENDER_MODE_MONO : FT_RENDER_MODE_NORMAL) != 0) return {};
+  return TakeBitmap();
 }
 
 bool CopyCoverage(const FT_Bitmap& bm, int left, int bitmapTop, int ascent, GlyphCoverage& out) {

@@ -7,6 +7,8 @@
 #include FT_MODULE_H
 
 #include <memory>
+#include <string_view>
+#include <vector>
 
 #include "platform/font_source.h"
 #include "platform/owned_by.h"
@@ -41,10 +43,20 @@ struct RasterFace {
   FT_UInt GlyphIndex(char32_t code) const;
   // The one glyph pipeline: hinted load, synthetic slant and bold, render.
   GlyphCoverage Render(char32_t code, bool mono) const;
-  // Its first half: the hinted outline, slanted and emboldened, in the face's
-  // glyph slot; false when the glyph cannot be loaded or is no outline.
-  bool LoadOutline(char32_t code, bool mono) const;
+  // Its first half: the glyph's outline in the slot, slanted and emboldened
+  // as the face asks; false when there is no outline to draw.
+  bool LoadStyledOutline(char32_t code, FT_Int32 flags) const;
+  // Its last half: the slot's rendered bitmap, placed against the cell.
+  GlyphCoverage TakeBitmap() const;
+  // The signed distance field of the unhinted outline, `spread` pixels each
+  // side (platform/glyph_field.cpp).
+  GlyphCoverage RenderField(char32_t code, int spread) const;
 };
+
+// The fields of `codes` in `face` (opened from `file` with `bold` and
+// `italic` asked), RasterFace::RenderField's each, in order.
+std::vector<GlyphCoverage> RenderFields(const RasterFace& face, const char* file, bool bold, bool italic,
+                                        std::u32string_view codes, int spread);
 
 // `bm` (grey or 1-bit) as coverage whose top-left lies `left` right of the
 // pen and `bitmapTop` above the baseline; false for another pixel mode.

@@ -42,7 +42,7 @@ bool Replace(OwnedGlyph& held, Step step) {
 GlyphCoverage RenderStroked(const RasterFace& face, char32_t code, int width, StrokeJoin join) {
   assert(width >= 1 && width <= FontMaxStrokePixels);
   GlyphCoverage out;
-  if (!face.LoadOutline(code, false)) return out;
+  if (!face.LoadStyledOutline(code, FT_LOAD_DEFAULT)) return out;
   FT_GlyphSlot slot = face.face->glyph;
   FT_Stroker rawStroker = nullptr;
   if (FT_Stroker_New(slot->library, &rawStroker) != 0) return out;

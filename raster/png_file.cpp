@@ -31,6 +31,7 @@ constexpr int PngFilters = PNG_FILTER_NONE;
 struct PngIo {
   int fd = -1;
   int error = 0;  // errno of a failed write
+  bool filterRows = false;
   PngMessage message;
 };
 
@@ -132,7 +133,7 @@ bool EncodePng(PngIo* io, const PixelStore* store, PngLayout* layout) {
     png_set_PLTE(png, info, layout->palette.data(), static_cast<int>(layout->palette.size()));
   }
   png_set_compression_level(png, PngCompressionLevel);
-  png_set_filter(png, PNG_FILTER_TYPE_BASE, PngFilters);
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, io->filterRows ? PNG_ALL_FILTERS : PngFilters);
   png_write_info(png, info);
   png_set_bgr(png);  // the store holds blue first
   for (int y = 0; y < store->height; ++y) png_write_row(png, LayoutRow(*store, *layout, y));
@@ -151,12 +152,13 @@ bool EncodePng(PngIo* io, const PixelStore* store, PngLayout* layout) {
 
 void IgnorePngWarning(png_structp, png_const_charp) {}
 
-FileWriter PngFileWriter(int number) {
+FileWriter PngFileWriter(int number, bool filterRows) {
   const ImageRecord* record = FindImageRecord(number);
   const PixelStore* store = record ? ImagePixels(record->handle) : nullptr;
   if (!store) return {};
-  return [store](int fd) {
+  return [store, filterRows](int fd) {
     PngIo io;
+    io.filterRows = filterRows;
     PngLayout layout;
     try {
       layout = ChoosePngLayout(*store);

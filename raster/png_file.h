@@ -12,8 +12,10 @@
 // the BMP writer: 1 when the whole file was written, else 0 with `*why` (when
 // given) saying why, an old file at `path` kept unchanged.
 int WriteImagePng(int number, const char* path, std::string* why = nullptr);
-// Its encoder, for ReplaceFiles; empty when there is no such image.
-FileWriter PngFileWriter(int number);
+// Its encoder, for ReplaceFiles; empty when there is no such image. Rows are
+// written unfiltered, or with libpng's choice of filter for each when
+// `filterRows` (smaller for pictures of smooth gradients).
+FileWriter PngFileWriter(int number, bool filterRows = false);
 
 // True when the first 8 bytes of a file are the PNG signature.
 bool IsPngSignature(const std::uint8_t* first8);

@@ -7,6 +7,7 @@
 #include "raster/bmp_decode.h"
 #include "raster/draw_surface.h"
 #include "raster/image.h"
+#include "renderer/field_sheet.h"
 #include "renderer/glyph_drawing.h"
 #include "renderer/glyph_effects.h"
 #include "renderer/ink_boxes.h"
@@ -72,8 +73,9 @@ SheetLayout LayoutAround(InkBox reach, int padding) {
 namespace {
 
 // The face's metrics and its kerning among `characters`, for pages of
-// width x height; the glyphs are the caller's to add.
-void DescribeFace(const PlatformFont& face, const std::u32string& characters, int width, int height,
+// width x height (of distance fields `fieldSpread` past the outline, when
+// above 0); the glyphs are the caller's to add.
+void DescribeFace(const PlatformFont& face, const std::u32string& characters, int width, int height, int fieldSpread,
                   FontDescriptor& out) {
   const RendererSettings& s = rendererSettings;
   out = {};
@@ -86,6 +88,8 @@ void DescribeFace(const PlatformFont& face, const std::u32string& characters, in
   out.scaleW = width;
   out.scaleH = height;
   out.outline = s.effects.outlineWidth;
+  out.padding = {fieldSpread, fieldSpread, fieldSpread, fieldSpread};
+  out.sdfSpread = fieldSpread;
   for (const KerningPair& k : face.KerningPairs(characters)) {
     // No more than a descriptor may hold, so that every reader takes the file.
     if (out.kernings.size() == DescriptorMaxKernings) break;
@@ -105,9 +109,9 @@ DescriptorGlyph GlyphBox(const PlatformFont& face, char32_t c, const InkBox& ink
 
 // `inks[i]` is what `drawn[i]` draws, and `characters` the characters drawn.
 void Describe(const std::vector<Placement>& drawn, const std::vector<InkBox>& inks, const std::u32string& characters,
-              const SheetLayout& cells, const PlatformFont& face, FontDescriptor& out) {
+              const SheetLayout& cells, const PlatformFont& face, int fieldSpread, FontDescriptor& out) {
   const ImageRecord& sheet = *FindImageRecord(SheetImage);
-  DescribeFace(face, characters, sheet.width, sheet.height, out);
+  DescribeFace(face, characters, sheet.width, sheet.height, fieldSpread, out);
   for (std::size_t i = 0; i < drawn.size(); ++i) {
     const Placement& p = drawn[i];
     out.glyphs.push_back(GlyphBox(face, p.character, inks[i], p.column * cells.pitch + cells.originX,
@@ -165,11 +169,23 @@ int BuildCharacterSheet(bool shadowOn, int count, std::string_view testText, con
   std::vector<InkBox> inks;
   InkBox reach;
   const PlatformFont* face = nullptr;
+  std::vector<GlyphCoverage> fields;
   if (request.fitPadding || request.descriptor) {
     const Layers layers = LayersNow(shadowOn, count);
     if (!layers.face || (shadowOn && !layers.shadow)) return 0;
     face = layers.face;
-    for (const Placement& p : drawn) reach.Add(inks.emplace_back(LayeredInkOf(layers, p.character)));
+    if (request.fieldSpread) {
+      // A field's box is FreeType's, its spread past the outline: it is never cut to the cell.
+      assert(request.fitPadding && !shadowOn);
+      fields = DrawGlyphFields(*face, characters, request.fieldSpread);
+      for (const GlyphCoverage& field : fields) {
+        const PixelRect box = FieldBoxOf(field);
+        reach.Add(inks.emplace_back(box.width ? InkBox{box.left, box.top, box.left + box.width, box.top + box.height}
+                                              : InkBox{}));
+      }
+    } else {
+      for (const Placement& p : drawn) reach.Add(inks.emplace_back(LayeredInkOf(layers, p.character)));
+    }
   }
   const SheetLayout cells = request.fitPadding ? LayoutAround(reach, *request.fitPadding) : SheetLayout{measured};
   const bool byCode = request.characters.empty();
@@ -184,13 +200,22 @@ int BuildCharacterSheet(bool shadowOn, int count, std::string_view testText, con
     return 0;
   }
 
+  if (request.fieldSpread) {
+    if (!MakeImageWithDepth(SheetImage, static_cast<int>(side), static_cast<int>(height), 32 | ImageClearAlpha)) return 0;
+    for (std::size_t i = 0; i < drawn.size(); ++i) {
+      PlaceField(SheetImage, fields[i], drawn[i].column * cells.pitch + cells.originX,
+                 drawn[i].row * cells.pitch + cells.originY);
+    }
+    if (request.descriptor) Describe(drawn, inks, characters, cells, *face, request.fieldSpread, *request.descriptor);
+    return cells.pitch;
+  }
   if (!BeginSheetImage(static_cast<int>(side), static_cast<int>(height), request.transparent)) return 0;
   for (const Placement& p : drawn) {
     DrawLayeredGlyph(std::u32string_view(&p.character, 1), p.column * cells.pitch + cells.originX,
                      p.row * cells.pitch + cells.originY, shadowOn, count);
   }
   EndDraw();
-  if (request.descriptor) Describe(drawn, inks, characters, cells, *face, *request.descriptor);
+  if (request.descriptor) Describe(drawn, inks, characters, cells, *face, 0, *request.descriptor);
   return cells.pitch;
 }
 
@@ -213,7 +238,7 @@ bool PackCharacterSheet(bool shadowOn, int count, std::string_view testText, con
     out.needWidth = sizes[out.layout.tooLarge].width, out.needHeight = sizes[out.layout.tooLarge].height;
   }
   if (out.layout.outcome != PackOutcome::Packed) return false;
-  if (request.descriptor) DescribeFace(*layers.face, CharactersOf(drawn), out.layout.width, out.layout.height, *request.descriptor);
+  if (request.descriptor) DescribeFace(*layers.face, CharactersOf(drawn), out.layout.width, out.layout.height, 0, *request.descriptor);
   for (std::size_t i = 0; i < drawn.size(); ++i) {
     const PackedBox& at = out.layout.boxes[i];
     const InkBox& ink = inks[i];

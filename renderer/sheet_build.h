@@ -34,6 +34,12 @@ struct SheetRequest {
   // offsets from the pen and the line's top, the face's advance, and the
   // face's kerning among the characters drawn.
   FontDescriptor* descriptor = nullptr;
+  // Above 0 (GlyphFieldMinSpread to GlyphFieldMaxSpread, with `fitPadding`
+  // and no shadow), each glyph is drawn as its outline's signed distance
+  // field reaching this far each side (renderer/field_sheet.h) into a 32-bit
+  // sheet, grey and alpha both the field; the boxes are the fields' and the
+  // descriptor says so.
+  int fieldSpread = 0;
 };
 
 // Builds image SheetImage from the settings (redrawing the preview on the

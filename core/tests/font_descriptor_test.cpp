@@ -16,7 +16,7 @@ FontDescriptor Tiny() {
 TEST(FontDescriptor, EveryFormReadsBackWhatItWrote) {
   FontDescriptor f = Tiny();
   f.face = "Caf\xC3\xA9 \"Q\" & <R> 'n'", f.pages = {"sheet & co_0.png", "b.png", "c.png"}, f.bold = true;
-  f.padding = {1, 2, 3, 4}, f.spacing = {5, 6}, f.outline = 2;
+  f.padding = {1, 2, 3, 4}, f.spacing = {5, 6}, f.outline = 2, f.sdfSpread = 4;
   f.glyphs.push_back({U'\U0001F600', 9, 8, 0, 0, -32767, 32767, -1, 2});
   f.kernings.push_back({U'\U0001F600', U'A', 3});
   for (const DescriptorFormat form : {Text, Xml, Json}) {
@@ -89,6 +89,11 @@ TEST(FontDescriptor, ReadsOthersSpellingsAndRefusesWhatItCannotHold) {
       {Json, "\"info\": ", "\"info\": [], \"x\": ", "not an object"},
       {Json, "\"kernings\": [", "\"kernings\": 5, \"x\": [", "kernings is not a list"},
       {Text, "amount=-1", "amount", "has no value"},
+      // A distance field: read from info's sdf or the JSON block; another kind of field is refused.
+      {Json, "\"common\":", "\"distanceField\": {\"distanceRange\": 0, \"fieldType\": \"sdf\"}, \"common\":"},
+      {Json, "\"common\":", "\"distanceField\": {\"fieldType\": \"msdf\", \"distanceRange\": 4}, \"common\":", "only \"sdf\""},
+      {Json, "\"common\":", "\"distanceField\": {\"distanceRange\": 5}, \"common\":", "not twice a whole spread"},
+      {Text, "outline=0", "outline=0 sdf=-1", "out of range"},
       {Text, "a.png", "a.p", "no closing quote", true},
       {Xml, "<kernings", "<kern", "malformed XML", true},
       {Json, "\"kernings\"", "\"kern", "malformed JSON", true},

@@ -10,7 +10,8 @@ SHEETS = {"plain": [], "shadow": ["--shadow", "--offset", "2,2", "--count", "2",
           # Pages small enough that the set has several.
           "packed": ["--pack", "--page-size", "128x128", "--transparent", "--outline", "1", "--shadow", "--shadow-blur", "2"],
           "effects": ["--outline", "2", "--gradient", "FFE080,C06000", "--shadow", "--shadow-size", "20",
-                      "--offset", "1,1", "--shadow-blur", "4", "--transparent"]}
+                      "--offset", "1,1", "--shadow-blur", "4", "--transparent"],
+          "field": ["--sdf", "4", "--descriptor", "json"]}
 TEXTS = ["Hello World", "AVATAR"]
 
 
@@ -88,6 +89,8 @@ def main():
                 ours = caption_boxes(sheet, text)
                 if relative(consumer) != relative(ours):
                     failures.append(f"{name} sheet, {text!r}:\n  consumer {consumer}\n  caption  {ours}")
+        # A distance field's descriptors through the loader web text libraries use.
+        run(["node", os.path.join(HERE, "load_field.js"), "field", "4"])
     if failures:
         fail("boxes differ after one translation\n" + "\n".join(failures))
     print(f"descriptor_consumers: {len(SHEETS) * len(TEXTS)} layouts match")

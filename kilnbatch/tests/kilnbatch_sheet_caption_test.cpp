@@ -213,7 +213,7 @@ TEST_F(KilnbatchSheetCaption, RefusedRunsSayWhyAndWriteNothing) {
       {"sheet --offset 21,0" + x, 2, "--offset: must be X,Y with each -20 to 20"},
       {"sheet --colour 12345" + x, 2, "--colour: must be six hex digits"}, {"sheet --format gif" + x, 2, "png or bmp"},
       {"sheet --dpi 1" + x, 2, "--size 8 at --dpi 1 is under one pixel"}, {"sheet --frobnicate" + x, 2, "--frobnicate"},
-      {"sheet --padding 2" + x, 2, "--padding: needs --fit, --descriptor or --pack"},
+      {"sheet --padding 2" + x, 2, "--padding: needs --fit, --descriptor, --pack or --sdf"},
       {"sheet --transparent" + x, 2, "--transparent needs a PNG sheet"},
       {"sheet --format png --transparent --background 000000" + x, 2, "--transparent"},
       {"sheet --chars 66-65" + x, 2, "--chars: '66-65'"}, {"sheet --chars 65 --charset ascii" + x, 2, "--charset excludes --chars"},

@@ -1,0 +1,40 @@
+#include "kilnbatch/sheet_field_options.h"
+
+#include "kilnbatch/commands.h"
+#include "kilnbatch/options.h"
+#include "platform/font_source.h"
+#include "raster/bmp_file.h"
+#include "raster/png_file.h"
+
+// A field's smooth ramps pack better through PNG's row filters, unlike the
+// flat background of a coverage sheet: the 20-point --sdf 4 sheet is 38.7 KB
+// filtered, 42.5 KB not (scripts/bench-sdf.sh).
+constexpr bool FieldRowsFiltered = true;
+
+CLI::Option* DeclareFieldSheetOptions(CLI::App& command, FieldSheetOptions& o) {
+  return AddNumber(command, "--sdf", "SPREAD", o.spread, {GlyphFieldMinSpread, GlyphFieldMaxSpread, "pixels"},
+                   "draw each glyph as the signed distance field of its outline, reaching SPREAD\n"
+                   "pixels each side of the edge (grey and alpha PNG, 128 on the edge, higher inside);\n"
+                   "implies --fit and --descriptor text unless another is asked for",
+                   "off");
+}
+
+int CheckFieldSheetOptions(const FieldSheetOptions& o, bool shadow, bool bars, int format) {
+  if (!o.spread) return ExitDone;
+  // Engines draw outlines and shadows from the field itself, in their shaders.
+  if (shadow) return UsageError("sheet", "--sdf draws no shadow: a shader makes one from the field");
+  if (bars) return UsageError("sheet", "--sdf draws the glyphs' outlines only, no underline or strike-out");
+  if (format != ImageFormatPng) {
+    return UsageError("sheet", "--sdf needs a PNG sheet (-o NAME.png or --format png): a BMP has no alpha for the field");
+  }
+  return ExitDone;
+}
+
+std::vector<std::string> DescriptorsAsked(const FieldSheetOptions& o, const std::vector<std::string>& asked) {
+  if (o.spread && asked.empty()) return {"text"};
+  return asked;
+}
+
+FileWriter SheetImageWriter(const FieldSheetOptions& o, int number, int format) {
+  return o.spread ? PngFileWriter(number, FieldRowsFiltered) : ImageFileWriter(number, format);
+}

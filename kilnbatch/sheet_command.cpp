@@ -205,7 +205,7 @@ int WriteSheetSet(const SheetOptions& o, SheetPlan& plan) {
   // The image and its descriptors are each written whole before any replaces its file.
   std::vector<FileToReplace> files;
   if (plan.pack) {
-    files = PackedPageFiles(o.out, plan.packed, {o.shadow, o.count, o.transparent, plan.format});
+    files = PackedPageFiles(o.out, plan.packed, {o.shadow, o.count, o.transparent, plan.format, o.field.spread > 0});
     plan.descriptor.pages.clear();
     for (const FileToReplace& page : files) {
       plan.descriptor.pages.push_back(std::filesystem::path(page.path).filename().string());

@@ -6,6 +6,7 @@
 #include "core/character_lists.h"
 #include "raster/bmp_file.h"
 #include "raster/image.h"
+#include "raster/png_file.h"
 #include "renderer/renderer_settings.h"
 
 std::string PackedPagePath(const std::string& out, int page, int pages) {
@@ -23,7 +24,8 @@ std::vector<FileToReplace> PackedPageFiles(const std::string& out, const PackedS
                          errno = ENOMEM;
                          return false;
                        }
-                       const FileWriter write = ImageFileWriter(SheetImage, drawing.format);
+                       const FileWriter write = drawing.filterRows ? PngFileWriter(SheetImage, true)
+                                                                   : ImageFileWriter(SheetImage, drawing.format);
                        const bool written = write && write(fd);
                        const int error = errno;
                        DropImage(SheetImage);

@@ -17,6 +17,7 @@ struct PageDrawing {
   int count = 1;
   bool transparent = false;
   int format = 0;  // ImageFormatBmp or ImageFormatPng
+  bool filterRows = false;  // PNG rows filtered, as a distance field packs smaller
 };
 
 // One file for each page of `sheet`, named by PackedPagePath. Each draws its

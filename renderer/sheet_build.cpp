@@ -228,8 +228,14 @@ bool PackCharacterSheet(bool shadowOn, int count, std::string_view testText, con
   if (!layers.face || (shadowOn && !layers.shadow)) return false;
   std::vector<InkBox> inks;
   std::vector<BoxSize> sizes;
-  for (const Placement& p : drawn) {
-    const InkBox& ink = inks.emplace_back(LayeredInkOf(layers, p.character));
+  // A field's box is FreeType's, its spread past the outline.
+  std::vector<GlyphCoverage> fields;
+  if (request.fieldSpread) fields = DrawGlyphFields(*layers.face, CharactersOf(drawn), request.fieldSpread);
+  for (std::size_t i = 0; i < drawn.size(); ++i) {
+    const PixelRect box = fields.empty() ? PixelRect{} : FieldBoxOf(fields[i]);
+    const InkBox& ink = inks.emplace_back(fields.empty() ? LayeredInkOf(layers, drawn[i].character)
+                                          : box.width ? InkBox{box.left, box.top, box.left + box.width, box.top + box.height}
+                                                      : InkBox{});
     sizes.push_back(ink.Empty() ? BoxSize{} : BoxSize{ink.x1 - ink.x0 + 2 * padding, ink.y1 - ink.y0 + 2 * padding});
   }
   out.layout = PackBoxes(sizes, limits);
@@ -238,13 +244,17 @@ bool PackCharacterSheet(bool shadowOn, int count, std::string_view testText, con
     out.needWidth = sizes[out.layout.tooLarge].width, out.needHeight = sizes[out.layout.tooLarge].height;
   }
   if (out.layout.outcome != PackOutcome::Packed) return false;
-  if (request.descriptor) DescribeFace(*layers.face, CharactersOf(drawn), out.layout.width, out.layout.height, 0, *request.descriptor);
+  if (request.descriptor) DescribeFace(*layers.face, CharactersOf(drawn), out.layout.width, out.layout.height, request.fieldSpread,
+                                       *request.descriptor);
   for (std::size_t i = 0; i < drawn.size(); ++i) {
     const PackedBox& at = out.layout.boxes[i];
     const InkBox& ink = inks[i];
     // The face's origin, so that the ink starts `padding` inside the packed box.
     const int ox = at.x + padding - ink.x0, oy = at.y + padding - ink.y0;
-    if (!ink.Empty()) out.glyphs.push_back({drawn[i].character, at.page, ox, oy});
+    if (!ink.Empty()) {
+      out.glyphs.push_back({drawn[i].character, at.page, ox, oy});
+      if (!fields.empty()) out.fields.push_back(std::move(fields[i]));
+    }
     if (request.descriptor) {
       request.descriptor->glyphs.push_back(ink.Empty() ? GlyphBox(*layers.face, drawn[i].character, ink, 0, 0, 0)
                                                        : GlyphBox(*layers.face, drawn[i].character, ink, ox, oy, at.page));
@@ -255,6 +265,14 @@ bool PackCharacterSheet(bool shadowOn, int count, std::string_view testText, con
 }
 
 bool DrawPackedPage(const PackedSheet& sheet, int page, bool shadowOn, int count, bool transparent) {
+  if (!sheet.fields.empty()) {
+    if (!MakeImageWithDepth(SheetImage, sheet.layout.width, sheet.layout.height, 32 | ImageClearAlpha)) return false;
+    for (std::size_t i = 0; i < sheet.glyphs.size(); ++i) {
+      const PackedGlyph& g = sheet.glyphs[i];
+      if (g.page == page) PlaceField(SheetImage, sheet.fields[i], g.originX, g.originY);
+    }
+    return true;
+  }
   if (!BeginSheetImage(sheet.layout.width, sheet.layout.height, transparent)) return false;
   for (const PackedGlyph& g : sheet.glyphs) {
     if (g.page == page) DrawLayeredGlyph(std::u32string_view(&g.character, 1), g.originX, g.originY, shadowOn, count);

@@ -9,6 +9,7 @@
 
 #include "core/font_descriptor.h"
 #include "core/sheet_format.h"
+#include "platform/font_source.h"
 #include "renderer/sheet_pack.h"
 
 // What a sheet holds and how it is laid out; the default is the windows'
@@ -74,6 +75,7 @@ struct PackedGlyph {
 struct PackedSheet {
   PackedPages layout;               // how many pages, their one size
   std::vector<PackedGlyph> glyphs;  // those with ink, in the sheet's order
+  std::vector<GlyphCoverage> fields;  // of a distance-field sheet: each glyph's field, as `glyphs`
   // When a glyph's box is larger than a page: its character and the box's size.
   char32_t tooLarge = 0;
   int needWidth = 0, needHeight = 0;

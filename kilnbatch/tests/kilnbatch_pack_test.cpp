@@ -113,4 +113,19 @@ TEST_F(KilnbatchPack, TheSameCommandMakesTheSameBytes) {
   EXPECT_EQ(runs[0], runs[1]);
 }
 
+// Packed distance fields set a caption exactly as the fitted field sheet does.
+TEST_F(KilnbatchPack, PackedFieldsCaptionAsTheGridsDo) {
+  std::string captions[2];
+  for (const std::string layout : {"--pack", "--fit"}) {
+    const std::string sheet = folder / ("f" + layout + ".png"), caption = folder / "c.png";
+    ASSERT_EQ(Kilnbatch("sheet --size 20 --sdf 4 " + layout + " -o " + Quote(sheet), folder).exitCode, 0);
+    ASSERT_EQ(Kilnbatch("caption --layout proportional --scale 2 --text AVATAR --sheet " + Quote(sheet) + " -o " +
+                            Quote(caption), folder).exitCode, 0);
+    const auto bytes = ReadBytes(caption);
+    captions[layout == "--fit"].assign(bytes.begin(), bytes.end());
+  }
+  EXPECT_FALSE(captions[0].empty());
+  EXPECT_EQ(captions[0], captions[1]);
+}
+
 }  // namespace

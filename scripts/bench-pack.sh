@@ -3,26 +3,10 @@
 # boxes, then time and peak memory of packed pages against the fitted grid of the same
 # characters, in paired runs (A B A B ...). Not a test.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-kiln=$(realpath "${1:-$root/build/kilnbatch/kilnbatch}")
-[[ -x $kiln ]] || { echo "no kilnbatch at $kiln" >&2; exit 2; }
+measure_memory=1 digits=0
+. "$(dirname "$0")/bench-lib.sh" pack "${1:-}"
 fc-list | grep -q "Droid Sans Fallback" || { echo "needs fonts-droid-fallback (scripts/install-deps.sh)" >&2; exit 2; }
 pairs=${PAIRS:-11} bigpairs=${BIG_PAIRS:-5}
-work=$(mktemp -d /dev/shm/bench-pack.XXXXXX)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-
-# Wall time of one run in microseconds into $us, its peak memory in KiB into $kib.
-us=0 kib=0
-timed() {
-  local t0 t1
-  t0=$(date +%s%N)
-  /usr/bin/time -f %M -o mem.txt "$@" >out.txt 2>err.txt || { echo "failed: $*" >&2; cat err.txt >&2; exit 1; }
-  t1=$(date +%s%N)
-  us=$(((t1 - t0) / 1000)) kib=$(cat mem.txt)
-}
-med_ms() { python3 -c 'import sys,statistics as s; print(f"{s.median(map(int,sys.argv[1:]))/1000:.0f}")' "$@"; }
-med_ratio() { python3 -c 'import sys,statistics as s; print("%.2f" % s.median(int(a) / int(b) for a, b in (x.split(":") for x in sys.argv[1:])))' "$@"; }
 max_mib() { python3 -c 'import sys; print(f"{max(map(int,sys.argv[1:]))/1024:.1f}")' "$@"; }
 
 # Pages' area per glyph of a text descriptor, and the sum of the packed rectangles (ink + 2P + S) per glyph.

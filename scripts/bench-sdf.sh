@@ -3,25 +3,8 @@
 # coverage sheet, of an 11-character caption at --scale 4 against --scale 1, and the sheets' bytes
 # with and without PNG row filters. Not a test.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-kiln=$(realpath "${1:-$root/build/kilnbatch/kilnbatch}")
-[[ -x $kiln ]] || { echo "no kilnbatch at $kiln" >&2; exit 2; }
+. "$(dirname "$0")/bench-lib.sh" sdf "${1:-}"
 pairs=${PAIRS:-11}
-work=$(mktemp -d /dev/shm/bench-sdf.XXXXXX)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-
-# Wall time of one run in microseconds into $us.
-us=0
-timed() {
-  local t0 t1
-  t0=$(date +%s%N)
-  "$@" >out.txt 2>err.txt || { echo "failed: $*" >&2; cat err.txt >&2; exit 1; }
-  t1=$(date +%s%N)
-  us=$(((t1 - t0) / 1000))
-}
-med_ms() { python3 -c 'import sys,statistics as s; print(f"{s.median(map(int,sys.argv[1:]))/1000:.1f}")' "$@"; }
-med_ratio() { python3 -c 'import sys,statistics as s; print("%.2f" % s.median(int(a) / int(b) for a, b in (x.split(":") for x in sys.argv[1:])))' "$@"; }
 
 # Runs A and B alternately, 2 warm-up pairs then $pairs measured; prints both medians and the median ratio.
 paired() {

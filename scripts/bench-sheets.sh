@@ -2,27 +2,8 @@
 # Figures for `kilnbatch sheet`: whole-process time and file size of PNG against BMP at three sizes,
 # then time, peak memory and sheet size of the larger character sets at 32 pixels. Not a test.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-kiln=$(realpath "${1:-$root/build/kilnbatch/kilnbatch}")
-[[ -x $kiln ]] || { echo "no kilnbatch at $kiln" >&2; exit 2; }
+. "$(dirname "$0")/bench-lib.sh" sheets "${1:-}"
 pairs=${PAIRS:-11} runs=${RUNS:-5}
-work=$(mktemp -d /dev/shm/bench-sheets.XXXXXX)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-
-# Wall time of one run in microseconds into $us; its stdout kept in out.txt, stderr in err.txt.
-us=0
-timed() {
-  local t0 t1
-  t0=$(date +%s%N)
-  "$@" >out.txt 2>err.txt || { echo "failed: $*" >&2; cat err.txt >&2; exit 1; }
-  t1=$(date +%s%N)
-  us=$(((t1 - t0) / 1000))
-}
-# median of microsecond figures, printed in ms
-med_ms() { python3 -c 'import sys,statistics as s; print(f"{s.median(map(int,sys.argv[1:]))/1000:.1f}")' "$@"; }
-# median of per-pair ratios: args are "a:b" pairs
-med_ratio() { python3 -c 'import sys,statistics as s; print("%.2f" % s.median(int(a) / int(b) for a, b in (x.split(":") for x in sys.argv[1:])))' "$@"; }
 cell_of() { sed -n 's/^cell \([0-9]*\), sheet \([0-9x]*\)$/\1 \2/p' out.txt; }
 
 echo "kilnbatch: $kiln"

@@ -13,6 +13,7 @@
 #include "raster/draw_surface.h"
 #include "raster/image.h"
 #include "renderer/sheet_build.h"
+#include "renderer/tests/composited_over.h"
 
 namespace {
 
@@ -179,15 +180,7 @@ TEST_F(GlyphEffectsTest, TransparentSheetWithEffectsOverAColourIsTheSheetDrawnOn
     for (const std::uint32_t background : {0x000000u, 0xFFFFFFu, 0x3060A0u}) {
       s.backgroundColour = background;
       ASSERT_GT(BuildCharacterSheet(true, count, "A", opaque), 0);
-      const PixelStore& onColour = *ImagePixels(ImageHandle(SheetImage));
-      const int under[3] = {int(background >> 16), int(background >> 8) & 0xFF, int(background & 0xFF)};
-      int worst = 0;
-      for (int y = 0; y < over.height; ++y)
-        for (int x = 0; x < over.width; ++x) {
-          const std::uint8_t *p = over.Pixel(x, y), *q = onColour.Pixel(x, y);
-          for (int i = 0; i < 3; ++i) worst = std::max(worst, std::abs((p[i] * p[3] + under[i] * (255 - p[3])) / 255 - q[i]));
-        }
-      EXPECT_LE(worst, bound) << "count " << count << " background " << std::hex << background;
+      EXPECT_LE(WorstDriftOver(over, *ImagePixels(ImageHandle(SheetImage)), background), bound) << "count " << count << " background " << std::hex << background;
     }
     EXPECT_EQ(font.outline, 2);
     for (const DescriptorGlyph& g : font.glyphs) {

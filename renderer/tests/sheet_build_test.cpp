@@ -13,6 +13,7 @@
 #include "raster/image.h"
 #include "renderer/glyph_drawing.h"
 #include "renderer/renderer_settings.h"
+#include "renderer/tests/composited_over.h"
 #include "core/fonts.h"
 
 namespace {
@@ -171,15 +172,7 @@ TEST_F(SheetBuildTest, TransparentSheetOverAColourIsTheSheetDrawnOnItAndBoxesIts
     for (const std::uint32_t background : {0x000000u, 0xFFFFFFu, 0x3060A0u}) {
       s.backgroundColour = background;
       ASSERT_GT(BuildCharacterSheet(c.shadowOn, c.count, "A", opaque), 0);
-      const PixelStore& onColour = *ImagePixels(ImageHandle(SheetImage));
-      const int under[3] = {int(background >> 16), int(background >> 8) & 0xFF, int(background & 0xFF)};
-      int worst = 0;
-      for (int y = 0; y < over.height; ++y)
-        for (int x = 0; x < over.width; ++x) {
-          const std::uint8_t *p = over.Pixel(x, y), *q = onColour.Pixel(x, y);
-          for (int i = 0; i < 3; ++i) worst = std::max(worst, std::abs((p[i] * p[3] + under[i] * (255 - p[3])) / 255 - q[i]));
-        }
-      EXPECT_LE(worst, c.drift) << "count " << c.count << " background " << std::hex << background;
+      EXPECT_LE(WorstDriftOver(over, *ImagePixels(ImageHandle(SheetImage)), background), c.drift) << "count " << c.count << " background " << std::hex << background;
     }
     ASSERT_EQ(font.glyphs.size(), 95u);
     EXPECT_EQ(font.scaleW, over.width);

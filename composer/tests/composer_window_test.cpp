@@ -117,4 +117,20 @@ TEST_F(ComposerWindowTest, TextIsSetAsKilnbatchSetsItAndUntickedAsBefore) {
   }
 }
 
+// A set's page that cannot be read is named in the box, and the set is not taken.
+TEST_F(ComposerWindowTest, ADescriptorWhosePageCannotBeReadIsRefusedNamingIt) {
+  ASSERT_TRUE(MakeImage(9, 100, 100) && WriteImageBmp(9, (folder / "set_0.bmp").c_str()));
+  FontDescriptor set;
+  set.scaleW = set.scaleH = 100, set.pages = {"set_0.bmp", "set_1.bmp"};
+  const std::string text = WriteDescriptor(set, DescriptorFormat::Json);
+  WriteBytes(folder / "set.json", std::vector<std::uint8_t>(text.begin(), text.end()));
+  QString said;
+  ModalDriver each([&](QWidget* modal) {  // the file dialog, then the error box, closed: Cancel
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) said = box->text();
+    Answer(modal, folder / "set.json");
+  });
+  EXPECT_EQ(StartComposer(), 0);
+  EXPECT_EQ(said.toStdString(), "Unable to load image\n" + std::string(folder / "set_1.bmp"));
+}
+
 }  // namespace

@@ -9,7 +9,7 @@
 #include "composer/text_setting.h"
 #include "core/font_descriptor.h"
 
-// The descriptor `named` (by --metrics), else the one beside the sheet (see
+// The descriptor `named` (by --metrics, or opened in the window), else the one beside the sheet (see
 // FindDescriptorBeside), with every box inside its page and, for a set of
 // pages, every page a file beside it. `*path` is left empty when there is
 // none: the metrics are then measured from the sheet.

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "composer/caption_set.h"
 #include "composer/compose.h"
-#include "composer/sheet_descriptors.h"
 #include "raster/bmp_file.h"
 #include "raster/image.h"
 #include "core/paths.h"
@@ -30,6 +30,7 @@ constexpr const char* AboutText =
 struct ComposerState {
   std::string defaultPath;
   std::string sheetPath;
+  CaptionSet set;
 };
 ComposerState state;
 
@@ -64,33 +65,49 @@ int CreateMainWindow() {
   SetControlTip(HeightSpin, "Height of Font");
   AddTextLabel(WidthLabel, 70, 70, 10, 20, "W");
   AddTextLabel(HeightLabel, 140, 70, 10, 20, "H");
+  AddCheckBox(TextBox, 200, 70, 50, 20, "Text");
+  SetControlTip(TextBox, "Set the caption with the font's own spacing");
+  AddSpinField(LetterSpacingSpin, 260, 70, 50, 20, -20, 20, SpinNumeric);
+  SetControlTip(LetterSpacingSpin, "Letter spacing");
+  SetControlText(LetterSpacingSpin, "0");
+  EnableControl(LetterSpacingSpin, false);
   return 1;
 }
 
+bool SetAsText() { return ControlValue(TextBox) != 0; }
+
+// W and H size cells, which text has none of.
+void EnableSettingControls() {
+  for (int spin : {WidthSpin, HeightSpin}) EnableControl(spin, !SetAsText());
+  EnableControl(LetterSpacingSpin, SetAsText());
+}
+
 // After every successful load: the name shown, both sizes back to the
-// sheet's default, and a range wide enough to hold that default.
+// sheet's default, and a range wide enough to hold that default. Cells cut
+// from a packed page would hold parts of other glyphs, so such a set is set
+// as text only.
 void ShowLoadedSheet(const std::string& path) {
   state.sheetPath = path;
-  SetControlText(SheetNameField, FilePart(path));
+  SetControlText(SheetNameField, FilePart(path) + (state.set.packed ? " (packed)" : ""));
   const int size = DefaultCellSize();
   for (int spin : {WidthSpin, HeightSpin}) {
     SetSpinRange(spin, MinCellSize, MaxCellSize());
     SetControlText(spin, std::to_string(size));
   }
+  if (state.set.packed) SetControlValue(TextBox, 1);
+  EnableControl(TextBox, !state.set.packed);
+  EnableSettingControls();
 }
 
-// Reads `path` into the sheet's place; the sheet in use stays when it fails,
-// and the error box's text is returned.
-std::string LoadSheet(const std::string& path) {
-  // Cells cut from a packed page would hold parts of other glyphs.
-  if (!PackedSheetRefusal(path).empty()) {
-    return "This sheet is not a grid of cells: set its caption as text\n(kilnbatch caption --layout proportional)\n" + path;
+std::string LoadSheet(const std::string& path) { return LoadCaptionSet(path, IncomingSheet, state.set); }
+
+int ComposeCaption(int format) {
+  if (SetAsText()) {
+    return ComposeTextCaption(state.set, ControlText(CaptionField), static_cast<int>(ControlValue(LetterSpacingSpin)), format);
   }
-  if (!ReadImageFile(IncomingSheet, path.c_str())) return "Unable to load image\n" + path;
-  // A sheet with alpha is shown and composed over black.
-  const bool moved = FlattenImage(IncomingSheet, SheetImageNumber) != 0;
-  DropImage(IncomingSheet);
-  return moved ? std::string() : "Unable to load image\n" + path;
+  const int w = static_cast<int>(ControlValue(WidthSpin));
+  const int h = static_cast<int>(ControlValue(HeightSpin));
+  return ComposeButtonImage(w, h, Utf8ToWindows1252(ControlText(CaptionField)));
 }
 
 void ChangeSheet() {
@@ -109,9 +126,7 @@ void ChangeSheet() {
 std::string DefaultComposerPath() { return DefaultSaveFolder(ProgramFilePath()) + "*.bmp"; }
 
 void Recompose() {
-  const int w = static_cast<int>(ControlValue(WidthSpin));
-  const int h = static_cast<int>(ControlValue(HeightSpin));
-  if (ComposeButtonImage(w, h, Utf8ToWindows1252(ControlText(CaptionField)))) {
+  if (ComposeCaption(ImageFormatBmp)) {
     SetControlValue(PreviewView, static_cast<std::intptr_t>(ImageHandle(ButtonImage)));
   }
 }
@@ -121,10 +136,14 @@ void SaveButtonImage(const std::string& defaultPath) {
   std::string path = AskFileToSave("Save button as", defaultPath, Patterns, 0);
   if (path.empty()) return;
   if (path.find('.') == std::string::npos) path += ".bmp";
+  const int format = ImageFormatForName(path);
+  // Text keeps a transparent sheet's alpha in a PNG, unlike the preview.
+  const bool withAlpha = SetAsText() && format == ImageFormatPng;
   // The user must know when the caption did not reach the disk.
-  if (std::string why; !SaveImage(ButtonImage, path.c_str(), ImageFormatForName(path), 7, &why)) {
+  if (std::string why; (withAlpha && !ComposeCaption(format)) || !SaveImage(ButtonImage, path.c_str(), format, 7, &why)) {
     ShowMessage("Error", "Unable to save in specified format.\n" + why, MessageOk | MessageIconError);
   }
+  if (withAlpha) Recompose();
 }
 
 int StartComposer() {
@@ -153,7 +172,12 @@ int HandleComposerEvent(int code, int control, int /*detail*/) {
     case FontButton:
       ChangeSheet();
       break;
+    case TextBox:
+      EnableSettingControls();
+      Recompose();
+      break;
     case CaptionField:
+    case LetterSpacingSpin:
     case WidthSpin:
     case HeightSpin:
       Recompose();

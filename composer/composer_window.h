@@ -18,6 +18,8 @@ enum ComposerControl {
   HeightSpin = 11,
   WidthLabel = 12,
   HeightLabel = 13,
+  TextBox = 14,
+  LetterSpacingSpin = 15,
 };
 
 inline constexpr int ComposerWindow = 0;

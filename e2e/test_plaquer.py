@@ -5,7 +5,7 @@ import os
 import harness
 
 PLAQUER = os.environ["PLAQUER"]
-NAME_FIELD, WIDTH_SPIN, HEIGHT_SPIN = 1, 10, 11
+NAME_FIELD, CAPTION_FIELD, WIDTH_SPIN, HEIGHT_SPIN, TEXT_BOX, LETTER_SPACING = 1, 3, 10, 11, 14, 15
 CHOOSE = "select a font image"
 
 
@@ -84,3 +84,24 @@ class Plaquer(harness.Session):
         self.answer(CHOOSE, junk)
         self.answer("Error", key="Escape")  # Cancel
         self.assertEqual(app.wait_exit(), 0, app.stderr)
+
+    def test_a_packed_set_opened_from_its_descriptor_is_set_as_text_as_kilnbatch_sets_it(self):
+        self.kilnbatch("sheet", "x.png", "--charset", "windows-1252", "--pack", "--transparent", "--outline", "1",
+                       "--page-size", "256x256")
+        app = self.start(PLAQUER)
+        self.answer(CHOOSE, self.path("x.fnt"))
+        window = self.server.wait_window("Plaquer")
+        self.wait_text(NAME_FIELD, "x.fnt (packed)")
+        self.assertEqual(gui_value(self.state, TEXT_BOX), 1)  # ticked, as a packed set can only be set as text
+        self.type_into(window, 280, 80, "1", LETTER_SPACING)
+        self.type_into(window, 130, 50, "Caf\u00e9 5\u20ac", CAPTION_FIELD)
+        self.server.click(window, 225, 50)  # Save
+        self.answer("Save button as", self.path("cafe.png"))
+        reference = self.kilnbatch("caption", "reference.png", "--sheet", self.path("x.png"), "--text", "Caf\u00e9 5\u20ac",
+                                   "--layout", "proportional", "--letter-spacing", "1")
+        self.assert_saved_as(self.path("cafe.png"), reference)
+        self.close(app, window)
+
+
+def gui_value(state, number):
+    return harness.gui_state(state)["controls"][str(number)]["value"]

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "composer/caption_pages.h"
 #include "composer/compose.h"
 #include "composer/sheet_descriptors.h"
 #include "composer/text_setting.h"
 #include "core/font_descriptor.h"
 #include "kilnbatch/caption_field_options.h"
-#include "kilnbatch/caption_pages.h"
 #include "core/character_lists.h"
 #include "kilnbatch/commands.h"
 #include "kilnbatch/options.h"
@@ -46,6 +46,25 @@ struct CaptionOptions {
 };
 
 int Failure(const std::string& message) { return ::Failure(Name, message); }
+
+// A descriptor written for another image of the same size may still be
+// meant for this sheet (a copy, a renamed file), so it is used all the same.
+// Only the file names are compared, as a descriptor names its image without
+// a folder, or with one in another system's form ("fonts\x.png").
+void WarnOfAnotherImage(const std::string& descriptor, const FontDescriptor& metrics, const std::string& sheet) {
+  const std::string sheetName = std::filesystem::path(sheet).filename().string();
+  if (metrics.pages.size() > 1) {
+    if (DescriptorListsPage(metrics, sheetName)) return;
+    std::fprintf(stderr, "kilnbatch caption: warning: %s describes pages \"%.255s\" to \"%.255s\", not the sheet \"%s\"\n",
+                 descriptor.c_str(), metrics.pages.front().c_str(), metrics.pages.back().c_str(), sheet.c_str());
+    return;
+  }
+  const std::string& pageFile = metrics.pages.front();
+  const std::string named = pageFile.substr(pageFile.find_last_of("/\\") + 1);
+  if (named.empty() || named == sheetName) return;
+  std::fprintf(stderr, "kilnbatch caption: warning: %s describes \"%.255s\", not the sheet \"%s\"\n", descriptor.c_str(),
+               named.c_str(), sheet.c_str());
+}
 
 // Names, on standard error, each character of `text` the sheet has no cell
 // for: one past the code page, or past the sheet's last row. The caption is
@@ -82,11 +101,10 @@ int RunProportional(const CaptionOptions& o, int format) {
   if (paged && metrics.sdfSpread > 0) {
     return Failure(descriptor + ": a distance-field caption reads a sheet of one page; make it with a larger --page-size");
   }
-  if (paged) {
-    WarnOfAnotherImage(descriptor, metrics, o.sheet);
-  } else if (std::string why; !ReadSheet(o.sheet, format, &why) || !TakeSheetMetrics(descriptor, metrics, o.sheet, &why)) {
+  if (std::string why; !paged && (!ReadSheet(o.sheet, format, &why) || !TakeSheetMetrics(descriptor, metrics, &why))) {
     return Failure(why);
   }
+  if (!descriptor.empty()) WarnOfAnotherImage(descriptor, metrics, o.sheet);
   if (IsFieldCaption(o.field, metrics)) {
     return RunFieldCaption(o.field, {o.out, format, o.margin, o.letterSpacing, o.button, o.align, o.boxes}, metrics, o.sheet, text);
   }

@@ -1,6 +1,6 @@
 // The composer's guards that the end-to-end tests do not reach: a sheet too
-// narrow to compose with, Save with nothing composed, a failed save, a paged
-// sheet.
+// narrow to compose with, Save with nothing composed, a failed save; and
+// captions set as text.
 #include "composer/composer_window.h"
 
 #include <gtest/gtest.h>
@@ -15,6 +15,7 @@
 #include "raster/image.h"
 #include "core/tests/test_files.h"
 #include "gui/tests/gui_test_support.h"
+#include "kilnbatch/tests/run_kilnbatch.h"
 
 namespace {
 
@@ -68,10 +69,57 @@ TEST_F(ComposerWindowTest, AFailedSaveIsReported) {
   EXPECT_EQ(icon, QMessageBox::Critical);
 }
 
-// A page of a set (its descriptor beside it, found by the set's name) is refused with the hint.
-TEST_F(ComposerWindowTest, APagedSheetIsRefused) {
-  const std::string page = folder / "set_1.bmp";
-  ASSERT_TRUE(MakeImage(9, 100, 100) && WriteImageBmp(9, page.c_str()));
+// Set as text, the window makes kilnbatch's proportional caption byte for byte: from a
+// descriptor's advances, from metrics measured from a sheet, from a packed set of pages
+// (text only, found from its descriptor); unticked again, the cells of old.
+TEST_F(ComposerWindowTest, TextIsSetAsKilnbatchSetsItAndUntickedAsBefore) {
+  const struct {
+    std::string make, made, open, sheet, spacing, out;
+  } cases[] = {
+      {"--descriptor text", "grid.bmp", "grid.bmp", "grid.bmp", "1", "grid-c.bmp"},
+      {"", "plain.bmp", "plain.bmp", "plain.bmp", "-2", "plain-c.bmp"},
+      {"--charset windows-1252 --pack --transparent --outline 1 --descriptor text --page-size 128x128", "set.png",
+       "set.fnt", "set_0.png", "3", "set-c.png"},
+  };
+  const std::string text = "Caf\u00e9 5\u20ac";
+  for (const auto& c : cases) {
+    ASSERT_EQ(Kilnbatch("sheet " + c.make + " -o " + Quote(folder / c.made), folder).exitCode, 0) << c.make;
+    const bool packed = c.open.ends_with(".fnt");
+    {
+      ModalDriver open([&](QWidget* modal) { Answer(modal, folder / c.open); });
+      ASSERT_EQ(StartComposer(), 1) << c.open;
+    }
+    EXPECT_EQ(ControlText(SheetNameField), c.open + (packed ? " (packed)" : ""));
+    EXPECT_EQ(ControlEnabled(TextBox), !packed);
+    EXPECT_TRUE(ControlEnabled(LetterSpacingSpin) == packed && ControlEnabled(WidthSpin) == !packed) << c.open;
+    SetControlValue(TextBox, 1);
+    HandleComposerEvent(ControlEvent, TextBox, 0);
+    EXPECT_TRUE(ControlEnabled(LetterSpacingSpin) && !ControlEnabled(HeightSpin)) << c.open;
+    SetControlText(LetterSpacingSpin, c.spacing);
+    SetControlText(CaptionField, text);
+    HandleComposerEvent(ControlEvent, CaptionField, 0);
+    for (const bool ticked : {true, false}) {
+      if (packed && !ticked) break;
+      const std::string out = (ticked ? "" : "cells-") + c.out;
+      SetControlValue(TextBox, ticked ? 1 : 0);
+      HandleComposerEvent(ControlEvent, TextBox, 0);
+      {
+        ModalDriver save([&](QWidget* modal) { Answer(modal, folder / out); });
+        HandleComposerEvent(ControlEvent, SaveButton, 0);
+      }
+      const std::string layout = ticked ? " --layout proportional --letter-spacing " + c.spacing : "";
+      const std::string args = "caption --sheet " + Quote(folder / c.sheet) + " --text " + Quote(text) + layout;
+      const Outcome ref = Kilnbatch(args + " -o " + Quote(folder / ("ref-" + out)), folder);
+      ASSERT_EQ(ref.exitCode, 0) << args << ref.errors;
+      EXPECT_EQ(ReadBytes(folder / out), ReadBytes(folder / ("ref-" + out))) << out;
+    }
+    TearDown();
+  }
+}
+
+// A set's page that cannot be read is named in the box, and the set is not taken.
+TEST_F(ComposerWindowTest, ADescriptorWhosePageCannotBeReadIsRefusedNamingIt) {
+  ASSERT_TRUE(MakeImage(9, 100, 100) && WriteImageBmp(9, (folder / "set_0.bmp").c_str()));
   FontDescriptor set;
   set.scaleW = set.scaleH = 100, set.pages = {"set_0.bmp", "set_1.bmp"};
   const std::string text = WriteDescriptor(set, DescriptorFormat::Json);
@@ -79,10 +127,10 @@ TEST_F(ComposerWindowTest, APagedSheetIsRefused) {
   QString said;
   ModalDriver each([&](QWidget* modal) {  // the file dialog, then the error box, closed: Cancel
     if (auto* box = qobject_cast<QMessageBox*>(modal)) said = box->text();
-    Answer(modal, page);
+    Answer(modal, folder / "set.json");
   });
   EXPECT_EQ(StartComposer(), 0);
-  EXPECT_EQ(said.toStdString(), "This sheet is not a grid of cells: set its caption as text\n(kilnbatch caption --layout proportional)\n" + page);
+  EXPECT_EQ(said.toStdString(), "Unable to load image\n" + std::string(folder / "set_1.bmp"));
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include "composer/text_setting.h"
 #include "core/font_descriptor.h"
 
-// The descriptor `named` (by --metrics), else the one beside the sheet (see
+// The descriptor `named` (by --metrics, or opened in the window), else the one beside the sheet (see
 // FindDescriptorBeside), with every box inside its page and, for a set of
 // pages, every page a file beside it. `*path` is left empty when there is
 // none: the metrics are then measured from the sheet.
@@ -22,10 +22,7 @@ bool ReadSheet(const std::string& path, int format, std::string* why);
 
 // The metrics of a one-page sheet, now read: those of `descriptor`, checked
 // against the sheet, or with no descriptor measured from its pixels.
-bool TakeSheetMetrics(const std::string& descriptor, FontDescriptor& metrics, const std::string& sheet, std::string* why);
-
-// Warns, on standard error, of a descriptor whose pages do not include the sheet's file name.
-void WarnOfAnotherImage(const std::string& descriptor, const FontDescriptor& metrics, const std::string& sheet);
+bool TakeSheetMetrics(const std::string& descriptor, FontDescriptor& metrics, std::string* why);
 
 // Composes the layout into ButtonImage at `place` (width, height, dx, dy) from
 // a set of pages, reading beside the descriptor only the pages a glyph of it

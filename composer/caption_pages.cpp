@@ -1,6 +1,5 @@
-#include "kilnbatch/caption_pages.h"
+#include "composer/caption_pages.h"
 
-#include <cstdio>
 #include <filesystem>
 #include <vector>
 
@@ -20,25 +19,6 @@ bool KeepAlphaOnlyForPng(int format) {
 }
 
 }  // namespace
-
-// A descriptor written for another image of the same size may still be
-// meant for this sheet (a copy, a renamed file), so it is used all the same.
-// Only the file names are compared, as a descriptor names its image without
-// a folder, or with one in another system's form ("fonts\x.png").
-void WarnOfAnotherImage(const std::string& descriptor, const FontDescriptor& metrics, const std::string& sheet) {
-  const std::string sheetName = std::filesystem::path(sheet).filename().string();
-  if (metrics.pages.size() > 1) {
-    if (DescriptorListsPage(metrics, sheetName)) return;
-    std::fprintf(stderr, "kilnbatch caption: warning: %s describes pages \"%.255s\" to \"%.255s\", not the sheet \"%s\"\n",
-                 descriptor.c_str(), metrics.pages.front().c_str(), metrics.pages.back().c_str(), sheet.c_str());
-    return;
-  }
-  const std::string& pageFile = metrics.pages.front();
-  const std::string named = pageFile.substr(pageFile.find_last_of("/\\") + 1);
-  if (named.empty() || named == sheetName) return;
-  std::fprintf(stderr, "kilnbatch caption: warning: %s describes \"%.255s\", not the sheet \"%s\"\n", descriptor.c_str(),
-               named.c_str(), sheet.c_str());
-}
 
 bool FindMetricsFile(const std::optional<std::string>& named, const std::string& sheet, FontDescriptor& metrics,
                      std::string* path, std::string* why) {
@@ -71,7 +51,7 @@ bool ReadSheet(const std::string& path, int format, std::string* why) {
   return false;
 }
 
-bool TakeSheetMetrics(const std::string& descriptor, FontDescriptor& metrics, const std::string& sheet, std::string* why) {
+bool TakeSheetMetrics(const std::string& descriptor, FontDescriptor& metrics, std::string* why) {
   if (descriptor.empty()) {
     metrics = MeasureSheetMetrics();
     return true;
@@ -82,7 +62,6 @@ bool TakeSheetMetrics(const std::string& descriptor, FontDescriptor& metrics, co
            ", not the sheet's " + std::to_string(image.width) + "x" + std::to_string(image.height);
     return false;
   }
-  WarnOfAnotherImage(descriptor, metrics, sheet);
   return true;
 }
 

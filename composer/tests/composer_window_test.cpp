@@ -15,7 +15,7 @@
 #include "raster/image.h"
 #include "core/tests/test_files.h"
 #include "gui/tests/gui_test_support.h"
-#include "kilnbatch/tests/run_kilnbatch.h"
+#include "core/tests/run_kilnbatch.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <set>
 #include <tuple>
 
-#include "kilnbatch/tests/run_kilnbatch.h"
+#include "core/tests/run_kilnbatch.h"
 #include "raster/bmp_decode.h"
 #include "raster/bmp_file.h"
 #include "raster/image.h"

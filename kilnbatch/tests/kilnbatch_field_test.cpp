@@ -13,7 +13,7 @@
 #include <string>
 
 #include "core/font_descriptor.h"
-#include "kilnbatch/tests/run_kilnbatch.h"
+#include "core/tests/run_kilnbatch.h"
 #include "platform/font_source.h"
 #include "raster/bmp_file.h"
 #include "raster/image.h"

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "kilnbatch/tests/run_kilnbatch.h"
+#include "core/tests/run_kilnbatch.h"
 #include "raster/bmp_file.h"
 #include "raster/image.h"
 #include "raster/png_file.h"

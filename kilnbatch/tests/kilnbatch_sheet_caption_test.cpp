@@ -8,7 +8,7 @@
 #include <tuple>
 
 #include "composer/compose.h"
-#include "kilnbatch/tests/run_kilnbatch.h"
+#include "core/tests/run_kilnbatch.h"
 #include "raster/bmp_file.h"
 #include "raster/image.h"
 #include "raster/png_file.h"

@@ -1,4 +1,4 @@
-// Runs the real kilnbatch program from tests, as an asset pipeline would.
+// Runs the real kilnbatch program from tests (its path given by the test target), as an asset pipeline would.
 #pragma once
 
 #include <sys/wait.h>

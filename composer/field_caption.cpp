@@ -9,8 +9,9 @@
 
 namespace {
 
-// Far enough from 0 that no glyph of a caption reaches past the line's start,
-// so the pen starts there and LayOutCaption moves nothing.
+// Far enough from 0 that no place of a caption is negative. A box that
+// reaches left of or above it (a field's spread, if nothing else) moves the
+// pen, so the caption is measured from where the pen then starts.
 constexpr int LayoutOrigin = 1 << 20;
 
 // A glyph's ink in sheet pixels: its box less the padding the field adds.
@@ -44,7 +45,8 @@ FieldCaption LayOutFieldCaption(const FontDescriptor& metrics, std::u32string_vi
   out.layout = LayOutCaption(metrics, text, {LayoutOrigin, setting.letterSpacing});
   out.scale = setting.scale;
   out.margin = setting.margin;
-  double x0 = LayoutOrigin, y0 = LayoutOrigin, x1 = LayoutOrigin, y1 = LayoutOrigin + metrics.lineHeight;
+  const double penX = static_cast<double>(out.layout.penX), penY = static_cast<double>(out.layout.penY);
+  double x0 = penX, y0 = penY, x1 = penX, y1 = penY + metrics.lineHeight;
   for (const PlacedGlyph& g : out.layout.glyphs) {
     const Span ink = InkOf(g, metrics);
     if (ink.x0 >= ink.x1 || ink.y0 >= ink.y1) continue;

@@ -114,6 +114,7 @@ CaptionLayout LayOutCaption(const FontDescriptor& metrics, std::u32string_view t
     g.x = static_cast<int>(std::min<long long>(g.x + shiftX, INT_MAX / 2));
     g.y = static_cast<int>(std::min<long long>(g.y + shiftY, INT_MAX / 2));
   }
+  out.penX = margin + shiftX, out.penY = margin + shiftY;
   out.width = right + shiftX + margin;
   out.height = bottom + shiftY + margin;
   return out;

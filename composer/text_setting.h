@@ -40,6 +40,7 @@ struct CaptionLayout {
   long long width = 0, height = 0;  // of the whole caption, margins included
   std::u32string missing;           // characters that took the glyph of "?", once each
   std::size_t placed = 0;           // characters set, drawn or not (a space draws nothing)
+  long long penX = 0, penY = 0;     // where the pen started, after ink left of or above the margin moved it
 };
 
 // The pen starts at x = margin on the line whose top is y = margin. Each

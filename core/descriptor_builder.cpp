@@ -149,8 +149,10 @@ bool DescriptorBuilder::Finish() {
   // may come before the pages in JSON, so their pages are checked here.
   if (static_cast<long long>(out_.pages.size()) != pagesDeclared_ ||
       std::find(pageNamed_.begin(), pageNamed_.end(), false) != pageNamed_.end()) {
-    return Fail("pages=" + std::to_string(pagesDeclared_) + " but pages " + std::to_string(out_.pages.size()) +
-                " named, ids 0 to pages - 1 each once");
+    // A gap leaves unnamed pages: the count is of those named, so a lone high id is not taken for many pages.
+    const auto named = std::count(pageNamed_.begin(), pageNamed_.end(), true);
+    return Fail("pages=" + std::to_string(pagesDeclared_) + " but pages " + std::to_string(named) + " named, id " +
+                std::to_string(out_.pages.size() - 1) + " the highest; ids 0 to pages - 1 each once");
   }
   for (const DescriptorGlyph& g : out_.glyphs) {
     if (g.page >= static_cast<int>(out_.pages.size())) {

@@ -91,12 +91,16 @@ int ReadSheetOptions(const SheetOptions& o, SheetPlan& plan) {
   if (o.transparent && plan.format != ImageFormatPng) {
     return UsageError(Name, "--transparent needs a PNG sheet (-o NAME.png or --format png)");
   }
-  // Under one pixel a font cannot be made at all: that is the sizes' fault, not a sheet too large.
+  // Under one pixel, or past the largest em, a font cannot be made at all:
+  // that is the sizes' fault, not a sheet too large.
   for (const auto& [name, points, used] :
        {std::tuple{"--size", o.settings.fontSize, true}, {"--shadow-size", o.settings.shadowSize, o.shadow}}) {
-    if (used && PointsToPixels(points, o.dpi) < 1) {
+    const int pixels = PointsToPixels(points, o.dpi);
+    if (used && (pixels < 1 || pixels > FontMaxEmPixels)) {
       return UsageError(Name, std::string(name) + " " + std::to_string(points) + " at --dpi " + std::to_string(o.dpi) +
-                                  " is under one pixel high");
+                                  (pixels < 1 ? " is under one pixel high"
+                                              : " is " + std::to_string(pixels) + " pixels high, past " +
+                                                    std::to_string(FontMaxEmPixels)));
     }
   }
   for (const std::string& name : descriptors) {

@@ -75,6 +75,7 @@ TEST(FontDescriptor, ReadsOthersSpellingsAndRefusesWhatItCannotHold) {
       {Xml, "</pages>", "<page id=\"1\" file=\"b.png\"/></pages>", "pages=1 but pages 2 named"},
       {Json, "[\"a.png\"]", "[\"a.png\", \"b.png\"]", "pages=1 but pages 2 named"},
       {Text, "page id=0", "page id=1", "each once"},
+      {Text, "file=\"a.png\"", "file=\"a.png\"\npage id=1023 file=\"b.png\"", "pages 2 named, id 1023 the highest"},
       {Text, "file=\"a.png\"", "file=\"a.png\"\npage id=0 file=\"b.png\"", "named twice"},
       {Text, "pages=1", "pages=1025", "1 to 1024"},
       {Text, "page=0", "page=1", "past the last page"},

@@ -128,6 +128,8 @@ TEST_F(KilnbatchField, CaptionsAgreeWithTheOutlineAtEveryScale) {
         box >> id >> bx >> by;
         const DescriptorGlyph& g = GlyphOf(sheet_, static_cast<char32_t>(c));
         const int ox = bx - scale * g.xoffset, top = by - scale * g.yoffset, baseline = top + scale * sheet_.base;
+        // The line's top one ramp pixel in, however far the field's spread reaches above it.
+        EXPECT_EQ(top, 1) << c << " at scale " << scale;
         const PixelStore& out = Image("c.png");
         const Ink ours = InkOf(out.Pixel(0, 0) + 3, out.width, out.height, 4, -static_cast<std::ptrdiff_t>(out.rowBytes), 0, 0);
         // A staircase of 4 x 4 blocks leaves a partly covered pixel in a run of 4 or more such

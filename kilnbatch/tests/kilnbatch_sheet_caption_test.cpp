@@ -212,7 +212,7 @@ TEST_F(KilnbatchSheetCaption, RefusedRunsSayWhyAndWriteNothing) {
       {"sheet --size 401" + x, 2, "--size: must be 1 to 400 points"}, {"sheet", 2, "-o"},
       {"sheet --offset 21,0" + x, 2, "--offset: must be X,Y with each -20 to 20"},
       {"sheet --colour 12345" + x, 2, "--colour: must be six hex digits"}, {"sheet --format gif" + x, 2, "png or bmp"},
-      {"sheet --dpi 1" + x, 2, "--size 8 at --dpi 1 is under one pixel"}, {"sheet --frobnicate" + x, 2, "--frobnicate"},
+      {"sheet --dpi 1" + x, 2, "--size 8 at --dpi 1 is under one pixel"}, {"sheet --dpi 1200 --size 300 --pack" + x, 2, "--size 300 at --dpi 1200 is 5000 pixels high, past 4096"}, {"sheet --frobnicate" + x, 2, "--frobnicate"},
       {"sheet --padding 2" + x, 2, "--padding: needs --fit, --descriptor, --pack or --sdf"},
       {"sheet --transparent" + x, 2, "--transparent needs a PNG sheet"},
       {"sheet --format png --transparent --background 000000" + x, 2, "--transparent"},

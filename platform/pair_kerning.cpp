@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -311,24 +312,32 @@ class PairKerning {
       hb_ot_layout_lookup_collect_glyphs(face_.get(), HB_OT_TAG_GSUB, lookup, nullptr, l.input.get(), nullptr,
                                          l.output.get());
     }
-    HbSetPtr reaching = plans.kerning ? HbSetPtr(hb_set_copy(plans.kerning.get())) : nullptr;
-    for (bool grew = true; grew;) {
-      grew = false;
-      for (Lookup& l : all) {
-        if (l.counted || (reaching && !Meets(l.output, reaching))) {
-          continue;
+    if (!plans.kerning) {
+      for (const Lookup& l : all) hb_set_union(plans.substituted.get(), l.input.get());
+      return;
+    }
+    // From the glyphs that kern back through the lookups that can make them,
+    // each lookup and each glyph taken once, so a chain of any length costs
+    // what its sets hold.
+    std::unordered_map<hb_codepoint_t, std::vector<std::size_t>> makers;
+    for (std::size_t i = 0; i < all.size(); ++i) {
+      for (hb_codepoint_t g = HB_SET_VALUE_INVALID; hb_set_next(all[i].output.get(), &g);) makers[g].push_back(i);
+    }
+    HbSetPtr reached(hb_set_copy(plans.kerning.get()));
+    std::vector<hb_codepoint_t> pending;
+    for (hb_codepoint_t g = HB_SET_VALUE_INVALID; hb_set_next(reached.get(), &g);) pending.push_back(g);
+    while (!pending.empty()) {
+      const auto made = makers.find(pending.back());
+      pending.pop_back();
+      if (made == makers.end()) continue;
+      for (const std::size_t i : made->second) {
+        if (std::exchange(all[i].counted, true)) continue;
+        for (hb_codepoint_t g = HB_SET_VALUE_INVALID; hb_set_next(all[i].input.get(), &g);) {
+          hb_set_add(plans.substituted.get(), g);
+          if (!hb_set_has(reached.get(), g)) hb_set_add(reached.get(), g), pending.push_back(g);
         }
-        l.counted = grew = true;
-        hb_set_union(plans.substituted.get(), l.input.get());
-        if (reaching) hb_set_union(reaching.get(), l.input.get());
       }
     }
-  }
-
-  static bool Meets(const HbSetPtr& a, const HbSetPtr& b) {
-    HbSetPtr both(hb_set_copy(a.get()));
-    hb_set_intersect(both.get(), b.get());
-    return !hb_set_is_empty(both.get());
   }
 
   HbFacePtr face_;  // destroyed after the font, which references it

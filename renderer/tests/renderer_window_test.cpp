@@ -126,7 +126,7 @@ TEST_F(RendererWindowTest, ChosenSheetsAreThoseKilnbatchMakes) {
     ChosenSheetOptions() = {};
     choose(ChosenSheetOptions());
     rendererSettings.effects = ChosenSheetOptions().effects;
-    ModalDriver save([&](QWidget* modal) { Answer(modal, (window / name).string()); });
+    ModalDriver save([saved = (window / name).string()](QWidget* modal) { Answer(modal, saved); });
     HandleRendererEvent(ControlEvent, BuildButton, 0);
     EXPECT_EQ(save.handled, 1) << name;
     const std::string command = std::string(KILNBATCH_PATH) + " sheet -o " + (batch / name).string() + " " + options +

@@ -92,6 +92,25 @@ class Glyphkiln(harness.Session):
         self.wait_text(1, "DejaVu Sans Mono")
         self.close(app, window)
 
+    def test_options_make_a_packed_transparent_outlined_set_as_the_batch_tool_does(self):
+        app, window = self.start(GLYPHKILN), self.server.wait_window("Lumora")
+        self.server.click(window, 255, 264)  # Options
+        dialog = self.server.wait_window("Sheet Options")
+        for x, y in ((160, 35), (250, 140), (160, 243), (30, 398)):  # Windows-1252, packed, transparent, text
+            self.server.click(dialog, x, y)
+        self.type_into(dialog, 100, 295, "1", 44)  # outline width
+        self.server.click(dialog, 287, 437)  # OK
+        self.server.wait_no_window("Sheet Options")
+        self.server.click(window, 255, 115)  # Build
+        self.wait_dialog_start("Save Image As", lambda start: start.endswith("/charset.png"))
+        self.answer("Save Image As", self.path("glyphset"))
+        os.mkdir(self.path("batch"))
+        self.kilnbatch("sheet", "batch/glyphset.png", "--charset", "windows-1252", "--pack", "--transparent",
+                       "--outline", "1", "--descriptor", "text")
+        self.assert_saved_as(self.path("glyphset.fnt"), self.path("batch/glyphset.fnt"))
+        self.assert_saved_as(self.path("glyphset.png"), self.path("batch/glyphset.png"))
+        self.close(app, window)
+
 
 class WithoutADisplay(unittest.TestCase):
     def test_each_window_program_says_it_needs_a_display_and_exits_with_one(self):

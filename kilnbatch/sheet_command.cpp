@@ -16,7 +16,6 @@
 #include "kilnbatch/options.h"
 #include "kilnbatch/sheet_effect_options.h"
 #include "kilnbatch/sheet_field_options.h"
-#include "kilnbatch/sheet_pages.h"
 #include "kilnbatch/standard_output.h"
 #include "platform/font_handles.h"
 #include "raster/bmp_decode.h"
@@ -24,6 +23,8 @@
 #include "raster/image.h"
 #include "renderer/renderer_settings.h"
 #include "renderer/sheet_build.h"
+#include "renderer/sheet_pages.h"
+#include "renderer/sheet_set.h"
 
 namespace {
 
@@ -58,14 +59,7 @@ struct SheetOptions {
 
 // What the options ask for, checked, and what the build fills in.
 struct SheetPlan {
-  int format = ImageFormatBmp;
-  SheetRequest request;
-  std::vector<std::pair<DescriptorFormat, std::string>> descriptors;  // each beside the image, named after it
-  std::vector<char32_t> missing;  // characters the face lacks, when the characters are chosen
-  FontDescriptor descriptor;
-  int cell = 0;  // of the grid
-  std::optional<PackLimits> pack;  // with a value, packed pages instead of a grid
-  PackedSheet packed;
+  SheetSet set;
   SheetEffects effects;
 };
 
@@ -79,16 +73,16 @@ std::optional<DescriptorFormat> DescriptorFormatNamed(const std::string& name) {
 // The checks that need more than one option; each option's own range and
 // what it needs or excludes were checked as it was read.
 int ReadSheetOptions(const SheetOptions& o, SheetPlan& plan) {
-  plan.format = OutputFormat(o.format, o.out);
+  plan.set.format = OutputFormat(o.format, o.out);
   if (const std::string why = ReadSheetEffects(o.effects, plan.effects); !why.empty()) return UsageError(Name, why);
-  if (const int refused = CheckFieldSheetOptions(o.field, o.shadow, o.underline || o.strikeout, plan.format)) return refused;
+  if (const int refused = CheckFieldSheetOptions(o.field, o.shadow, o.underline || o.strikeout, plan.set.format)) return refused;
   if (o.field.spread > 0 && (plan.effects.outlineWidth > 0 || plan.effects.faceGradient.on)) {
     return UsageError(Name, "--sdf draws no outline or gradient: engines draw them from the field in their shaders");
   }
   // A field sheet and a packed page cannot be used without their descriptor: both imply one.
   std::vector<std::string> descriptors = DescriptorsAsked(o.field, o.descriptors);
   if (o.pack && descriptors.empty()) descriptors = {"text"};
-  if (o.transparent && plan.format != ImageFormatPng) {
+  if (o.transparent && plan.set.format != ImageFormatPng) {
     return UsageError(Name, "--transparent needs a PNG sheet (-o NAME.png or --format png)");
   }
   // Under one pixel, or past the largest em, a font cannot be made at all:
@@ -105,7 +99,7 @@ int ReadSheetOptions(const SheetOptions& o, SheetPlan& plan) {
   }
   for (const std::string& name : descriptors) {
     const DescriptorFormat format = *DescriptorFormatNamed(name);
-    const std::string path = std::filesystem::path(o.out).replace_extension(DescriptorExtension(format)).string();
+    const std::string path = SheetDescriptorPath(o.out, format);
     // Standard output (wherever it is redirected), an open file's link, a FIFO
     // or a device has no folder to put a descriptor beside; a folder under
     // /dev such as /dev/shm is a folder like any other.
@@ -120,21 +114,20 @@ int ReadSheetOptions(const SheetOptions& o, SheetPlan& plan) {
                               : o.pack              ? "--pack needs -o naming an image file to write its descriptor beside"
                                                     : "--sdf needs -o naming an image file to write its descriptor beside");
     }
-    if (std::none_of(plan.descriptors.begin(), plan.descriptors.end(), [&](const auto& d) { return d.first == format; })) {
-      plan.descriptors.emplace_back(format, path);
+    if (std::find(plan.set.descriptors.begin(), plan.set.descriptors.end(), format) == plan.set.descriptors.end()) {
+      plan.set.descriptors.push_back(format);
     }
   }
   // Overlapping cells have no rectangle of their own to describe: a descriptor implies --fit.
-  if (o.fit || !descriptors.empty()) plan.request.fitPadding = o.padding;
-  plan.request.fieldSpread = o.field.spread;
-  if (o.charset == "windows-1252") plan.request.lastCode = Windows1252SheetLastCode;
-  plan.request.columns = o.columns;
-  plan.request.transparent = o.transparent;
+  if (o.fit || !descriptors.empty()) plan.set.request.fitPadding = o.padding;
+  plan.set.request.fieldSpread = o.field.spread;
+  if (o.charset == "windows-1252") plan.set.request.lastCode = Windows1252SheetLastCode;
+  plan.set.request.columns = o.columns;
+  plan.set.request.transparent = o.transparent;
   if (o.pack) {
     // Every page and descriptor is one set, replaced together.
-    const int pages = std::min(static_cast<int>(DescriptorMaxPages),
-                               MaxFilesReplacedTogether - static_cast<int>(plan.descriptors.size()));
-    plan.pack = PackLimits{o.pageSize.first, o.pageSize.second, o.spacing, o.pot, pages};
+    const int pages = MaxPackedPages(static_cast<int>(plan.set.descriptors.size()));
+    plan.set.pack = PackLimits{o.pageSize.first, o.pageSize.second, o.spacing, o.pot, pages};
   }
   return ExitDone;
 }
@@ -143,11 +136,11 @@ int ReadSheetOptions(const SheetOptions& o, SheetPlan& plan) {
 // all, for a command line that is otherwise right.
 int ChooseCharacters(const SheetOptions& o, SheetPlan& plan) {
   std::string why;
-  if (!o.chars.empty()) plan.request.characters = *ParseCharacterRanges(o.chars, &why);
+  if (!o.chars.empty()) plan.set.request.characters = *ParseCharacterRanges(o.chars, &why);
   if (o.charsFile) {
     auto read = ReadCharactersFile(o.charsFile->c_str(), &why);
     if (!read) return Failure(Name, *o.charsFile + ": " + why);
-    plan.request.characters = std::move(*read);
+    plan.set.request.characters = std::move(*read);
   }
   return ExitDone;
 }
@@ -155,8 +148,11 @@ int ChooseCharacters(const SheetOptions& o, SheetPlan& plan) {
 // Builds (or packs) the sheet and its preview; 0 when it cannot be made.
 int BuildSheet(const SheetOptions& o, SheetPlan& plan) {
   // With the characters chosen, those the face lacks are left out and listed.
-  if (!o.charset.empty() || !o.chars.empty() || o.charsFile) plan.request.missing = &plan.missing;
-  if (!plan.descriptors.empty()) plan.request.descriptor = &plan.descriptor;
+  plan.set.listMissing = !o.charset.empty() || !o.chars.empty() || o.charsFile;
+  plan.set.shadowOn = o.shadow;
+  plan.set.count = o.count;
+  plan.set.testText = Utf8ToWindows1252(o.test);
+  plan.set.packPadding = o.padding;
   SetFontResolution(o.dpi);
   rendererSettings = o.settings;
   rendererSettings.effects = plan.effects;
@@ -168,33 +164,25 @@ int BuildSheet(const SheetOptions& o, SheetPlan& plan) {
     Failure(Name, "out of memory");
     return 0;
   }
-  if (plan.pack) {
-    if (!PackCharacterSheet(o.shadow, o.count, Utf8ToWindows1252(o.test), plan.request, o.padding, *plan.pack,
-                            plan.packed)) {
-      const std::string why = SheetEffectsRefusal(plan.effects);
-      Failure(Name, why.empty() ? PackRefusal(plan.packed, *plan.pack) : why);
-      return 0;
-    }
-  } else if (const int cell = BuildCharacterSheet(o.shadow, o.count, Utf8ToWindows1252(o.test), plan.request); cell) {
-    plan.cell = cell;
-  } else {
-    if (const std::string why = SheetEffectsRefusal(plan.effects); !why.empty()) {
-      Failure(Name, why);
+  if (!BuildSheetSet(plan.set)) {
+    const std::string why = SheetEffectsRefusal(plan.effects);
+    if (!why.empty() || plan.set.pack) {
+      Failure(Name, why.empty() ? PackRefusal(plan.set.packed, *plan.set.pack) : why);
       return 0;
     }
     const std::string limits = "the character sheet would be past " + std::to_string(ImageMaxSide) + " pixels a side or " +
                                std::to_string(BmpMaxPixels >> 20) + " M pixels in all, more than a reader takes: ";
-    Failure(Name, limits + (plan.request.characters.empty() ? "fewer characters or a smaller size may fit"
-                                                            : "fewer characters, a smaller size or other --columns may fit"));
+    Failure(Name, limits + (plan.set.request.characters.empty() ? "fewer characters or a smaller size may fit"
+                                                                : "fewer characters, a smaller size or other --columns may fit"));
     return 0;
   }
   if (const PlatformFont* face = FontOfHandle(FontHandle(FaceFont)); face && face->IsFallback()) {
     std::fprintf(stderr, "kilnbatch sheet: warning: no face \"%s\" here; drawn with \"%s\"\n", o.settings.fontName.c_str(),
                  face->FamilyName().c_str());
   }
-  if (!plan.missing.empty()) {
+  if (!plan.set.missing.empty()) {
     std::fprintf(stderr, "kilnbatch sheet: the face has no glyph for%s\n",
-                 CodePointNames(std::u32string(plan.missing.begin(), plan.missing.end())).c_str());
+                 CodePointNames(std::u32string(plan.set.missing.begin(), plan.set.missing.end())).c_str());
   }
   return 1;
 }
@@ -207,31 +195,14 @@ int WriteSheetSet(const SheetOptions& o, SheetPlan& plan) {
     return Failure(Name, o.preview + ": " + why);
   }
   // The image and its descriptors are each written whole before any replaces its file.
-  std::vector<FileToReplace> files;
-  if (plan.pack) {
-    files = PackedPageFiles(o.out, plan.packed, {o.shadow, o.count, o.transparent, plan.format, o.field.spread > 0});
-    plan.descriptor.pages.clear();
-    for (const FileToReplace& page : files) {
-      plan.descriptor.pages.push_back(std::filesystem::path(page.path).filename().string());
-    }
-  } else {
-    files.push_back({o.out, SheetImageWriter(o.field, SheetImage, plan.format)});
-    plan.descriptor.pages = {std::filesystem::path(o.out).filename().string()};
-  }
-  for (const auto& [form, path] : plan.descriptors) {
-    files.push_back({path, [text = WriteDescriptor(plan.descriptor, form)](int fd) {
-                       return WriteAll(fd, reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
-                     }});
-  }
-  std::size_t failed = 0;
-  if (std::string why; !ReplaceFiles(files, &failed, &why)) return Failure(Name, files[failed].path + ": " + why);
+  if (std::string why; !WriteSheetSet(o.out, plan.set, &why)) return Failure(Name, why);
   const bool imageOnStdout = IsStandardOutput(o.out) || (!o.preview.empty() && IsStandardOutput(o.preview));
-  if (plan.pack) {
-    std::fprintf(imageOnStdout ? stderr : stdout, "pages %d, page %dx%d\n", plan.packed.layout.pages,
-                 plan.packed.layout.width, plan.packed.layout.height);
+  if (plan.set.pack) {
+    std::fprintf(imageOnStdout ? stderr : stdout, "pages %d, page %dx%d\n", plan.set.packed.layout.pages,
+                 plan.set.packed.layout.width, plan.set.packed.layout.height);
   } else {
     const ImageRecord* sheet = FindImageRecord(SheetImage);
-    std::fprintf(imageOnStdout ? stderr : stdout, "cell %d, sheet %dx%d\n", plan.cell, sheet->width, sheet->height);
+    std::fprintf(imageOnStdout ? stderr : stdout, "cell %d, sheet %dx%d\n", plan.set.cell, sheet->width, sheet->height);
   }
   return ExitDone;
 }

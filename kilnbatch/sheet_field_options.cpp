@@ -4,12 +4,6 @@
 #include "kilnbatch/options.h"
 #include "platform/font_source.h"
 #include "raster/bmp_file.h"
-#include "raster/png_file.h"
-
-// A field's smooth ramps pack better through PNG's row filters, unlike the
-// flat background of a coverage sheet: the 20-point --sdf 4 sheet is 38.7 KB
-// filtered, 42.5 KB not (scripts/bench-sdf.sh).
-constexpr bool FieldRowsFiltered = true;
 
 CLI::Option* DeclareFieldSheetOptions(CLI::App& command, FieldSheetOptions& o) {
   return AddNumber(command, "--sdf", "SPREAD", o.spread, {GlyphFieldMinSpread, GlyphFieldMaxSpread, "pixels"},
@@ -33,8 +27,4 @@ int CheckFieldSheetOptions(const FieldSheetOptions& o, bool shadow, bool bars, i
 std::vector<std::string> DescriptorsAsked(const FieldSheetOptions& o, const std::vector<std::string>& asked) {
   if (o.spread && asked.empty()) return {"text"};
   return asked;
-}
-
-FileWriter SheetImageWriter(const FieldSheetOptions& o, int number, int format) {
-  return o.spread ? PngFileWriter(number, FieldRowsFiltered) : ImageFileWriter(number, format);
 }

@@ -6,8 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "raster/file_replace.h"
-
 struct FieldSheetOptions {
   int spread = 0;  // 0: a coverage sheet
 };
@@ -23,6 +21,3 @@ int CheckFieldSheetOptions(const FieldSheetOptions& o, bool shadow, bool bars, i
 // The descriptors asked for: a field sheet has one, the text form unless
 // another is asked for.
 std::vector<std::string> DescriptorsAsked(const FieldSheetOptions& o, const std::vector<std::string>& asked);
-
-// The sheet image's encoder: a field sheet's in the PNG rows that pack it smallest.
-FileWriter SheetImageWriter(const FieldSheetOptions& o, int number, int format);

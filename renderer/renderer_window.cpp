@@ -8,7 +8,9 @@
 #include "raster/image.h"
 #include "renderer/glyph_drawing.h"
 #include "renderer/renderer_settings.h"
+#include "renderer/options_dialog.h"
 #include "renderer/sheet_build.h"
+#include "renderer/sheet_set.h"
 #include "core/fonts.h"
 #include "core/paths.h"
 #include "core/save_folder.h"
@@ -81,6 +83,8 @@ int CreateMainWindow() {
   SetControlTip(AboutButton, "The glyphkiln project, 2026");
   AddPushButton(HelpButton, 220, 220, 70, 30, "Help");
   SetControlTip(HelpButton, "Useless information :)");
+  AddPushButton(OptionsButton, 220, 254, 70, 20, "Options");
+  SetControlTip(OptionsButton, "Sheet options");
   return 1;
 }
 
@@ -118,7 +122,56 @@ bool ChooseColour(int detail, std::uint32_t& colour) {
   return true;
 }
 
+SheetChoices sheetChoices;
+
+// Where the chosen set is saved: PNG only for a transparent sheet.
+void SaveChosenSheetSet(SheetSet& set) {
+  const bool png = sheetChoices.transparent;
+  const std::string start = png ? DefaultSaveFolder(ProgramFilePath()) + "charset.png" : DefaultSheetPath();
+  for (;;) {
+    std::string path =
+        AskFileToSave("Save Image As", start, png ? "PNG (*.png)|*.png" : "Bitmap (*.bmp)|*.bmp|Any (*.*)|*.*", 0);
+    if (path.empty()) return;
+    if (path.find('.') == std::string::npos) path += png ? ".png" : ".bmp";
+    set.format = png ? ImageFormatPng : ImageFormatForName(path);
+    std::string why;
+    if (WriteSheetSet(path, set, &why)) return;
+    if (ShowMessage("Error", "Unable to save in specified format.\n" + why,
+                    MessageRetryCancel | MessageIconExclamation) == AnswerCancel) {
+      return;
+    }
+  }
+}
+
+// The sheet the Options dialog asks for, made as kilnbatch makes it.
+void BuildChosenSheet(bool shadowOn, int count) {
+  SheetSet set;
+  set.shadowOn = shadowOn;
+  set.count = count;
+  set.testText = Utf8ToWindows1252(ControlText(TestField));
+  std::string why;
+  if (!SheetSetOfChoices(sheetChoices, ImageFormatBmp, set, &why)) {
+    ShowMessage("Error", why, MessageIconExclamation);
+    return;
+  }
+  const bool built = BuildSheetSet(set);
+  SetControlValue(PreviewView, static_cast<std::intptr_t>(ImageHandle(PreviewImage)));
+  if (!built) {
+    const bool tooLarge = set.packed.layout.outcome != PackOutcome::Packed;
+    ShowMessage("Error",
+                set.pack && tooLarge ? "The characters do not fit on the pages."
+                                     : "The character sheet would be too large for this font size.",
+                MessageIconExclamation);
+    return;
+  }
+  SaveChosenSheetSet(set);
+}
+
 void Build() {
+  if (!(sheetChoices == SheetChoices{})) {
+    BuildChosenSheet(ControlValue(ShadowCheck) != 0, static_cast<int>(ControlValue(CountSpin)));
+    return;
+  }
   const bool shadowOn = ControlValue(ShadowCheck) != 0;
   const int count = static_cast<int>(ControlValue(CountSpin));
   const int n = BuildCharacterSheet(shadowOn, count, Utf8ToWindows1252(ControlText(TestField)));
@@ -138,6 +191,8 @@ std::string NextTestCharacter(std::string_view t, std::string_view last) {
   if (lastOfT != last) return std::string(lastOfT);
   return std::string(FirstUtf8Character(t));
 }
+
+SheetChoices& ChosenSheetOptions() { return sheetChoices; }
 
 std::string DefaultSheetPath() { return DefaultSaveFolder(ProgramFilePath()) + "charset.bmp"; }
 
@@ -237,6 +292,12 @@ int HandleRendererEvent(int code, int control, int detail) {
       break;
     case HelpButton:
       ShowMessage(Title, HelpText, MessageOk);
+      break;
+    case OptionsButton:
+      if (AskSheetChoices(sheetChoices)) {
+        s.effects = sheetChoices.effects;
+        ShowPreview();
+      }
       break;
     default:
       break;  // the labels and the shadow switch

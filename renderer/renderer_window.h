@@ -26,6 +26,7 @@ enum RendererControl {
   CountSpin = 17,
   AboutButton = 18,
   HelpButton = 19,
+  OptionsButton = 20,
 };
 
 inline constexpr int RendererWindow = 0;
@@ -42,6 +43,9 @@ void RunRendererLoop();
 std::string DefaultSheetPath();
 // Asks where to save the sheet and writes it, offering Retry on failure.
 void SaveCharacterSheet();
+// The sheet choices of the Options dialog, for the rest of the run.
+struct SheetChoices;
+SheetChoices& ChosenSheetOptions();
 // The test-character rule: the field keeps one character, the one just typed.
 // Returns the text the field is to hold.
 std::string NextTestCharacter(std::string_view fieldText, std::string_view lastTestChar);

@@ -75,6 +75,17 @@ def main():
             return report and report["controls"][str(number)]["text"] == text
         harness.wait_for(lambda: shows(13, "G") and shows(17, "3"), "the settings to reach the window")
         write_png(server.screenshot(window), os.path.join(OUT, "glyphkiln.png"))
+        server.click(window, 255, 264)     # Options
+        dialog = server.wait_window("Sheet Options")
+        for x, y in ((160, 35), (250, 140), (160, 243), (30, 398)):  # Windows-1252, packed, transparent, text
+            server.click(dialog, x, y)
+        def chosen(*numbers):
+            report = harness.gui_state(state)
+            return report and all(report["controls"][str(n)]["value"] == 1 for n in numbers)
+        harness.wait_for(lambda: chosen(22, 31, 42, 52), "the options to reach the dialog")
+        write_png(server.screenshot(dialog), os.path.join(OUT, "options.png"))
+        server.close_request(dialog)
+        server.wait_no_window("Sheet Options")
         server.close_request(window)
         renderer.wait_exit()
         renderer.kill()

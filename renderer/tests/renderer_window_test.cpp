@@ -1,15 +1,22 @@
 // The renderer's handler rules that the end-to-end tests do not reach: the
-// cancelled dialogs, the too-large sheet, the test character.
+// cancelled dialogs, the too-large sheet, the test character, the Options
+// dialog's refusals and the chosen sheets' bytes against kilnbatch's.
 #include "renderer/renderer_window.h"
 
 #include <gtest/gtest.h>
 
 #include <QMessageBox>
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
 #include <tuple>
 
 #include "core/fonts.h"
 #include "raster/image.h"
+#include "renderer/options_dialog.h"
 #include "renderer/renderer_settings.h"
 #include "gui/tests/gui_test_support.h"
 
@@ -36,12 +43,14 @@ TEST_F(RendererWindowTest, CancelledFontAndColourDialogsChangeNothing) {
   };
   const auto before = chosen(rendererSettings);
   const std::vector<std::uint8_t> preview = ImagePixels(ImageHandle(PreviewImage))->bytes;
-  for (const int control : {int{FontButton}, int{TextSwatchView}, int{ShadowSwatchView}, int{PreviewView}}) {
+  for (const int control :
+       {int{FontButton}, int{TextSwatchView}, int{ShadowSwatchView}, int{PreviewView}, int{OptionsButton}}) {
     ModalDriver cancel([](QWidget* modal) { modal->close(); });
     HandleRendererEvent(ControlEvent, control, 0);
     EXPECT_TRUE(cancel.handled) << control;
   }
   EXPECT_EQ(chosen(rendererSettings), before);
+  EXPECT_TRUE(ChosenSheetOptions() == SheetChoices{});
   EXPECT_EQ(ImagePixels(ImageHandle(PreviewImage))->bytes, preview);
 }
 
@@ -57,6 +66,78 @@ TEST_F(RendererWindowTest, ASheetTooLargeIsReportedOnceAndNoSaveDialogOpens) {
   EXPECT_EQ(each.handled, 1);
   EXPECT_EQ(text, QStringLiteral("The character sheet would be too large for this font size."));
   EXPECT_EQ(ImageExists(SheetImage), 0);
+}
+
+TEST_F(RendererWindowTest, OptionsAreRefusedWhileWrongAndKeptWhenRight) {
+  const std::pair<std::function<void()>, std::function<void()>> cases[] = {
+      // made wrong, then right
+      {[] { SetControlValue(ListRadio, 1), SetControlText(ListField, "65-"); }, [] { SetControlText(ListField, "65-90"); }},
+      {[] { SetControlValue(PackedRadio, 1); }, [] { SetControlValue(XmlDescriptorCheck, 1); }},
+  };
+  for (const auto& [wrong, right] : cases) {
+    SheetChoices choices;
+    ASSERT_EQ(OpenOptionsDialog(choices), 1);
+    wrong();
+    EXPECT_EQ(HandleOptionsEvent(ControlEvent, OptionsOkButton, 0, choices), OptionsOutcome::Open);
+    EXPECT_EQ(ControlEnabled(OptionsOkButton), 0);
+    right();
+    HandleOptionsEvent(ControlEvent, ListField, FieldChangeNotice, choices);
+    EXPECT_EQ(ControlEnabled(OptionsOkButton), 1);
+    EXPECT_EQ(ControlText(ListErrorLabel), "");
+    EXPECT_EQ(HandleOptionsEvent(ControlEvent, OptionsOkButton, 0, choices), OptionsOutcome::Confirmed);
+    EXPECT_FALSE(choices == SheetChoices{});
+  }
+}
+
+// Every file of a folder, by name.
+std::map<std::string, std::string> FolderFiles(const std::filesystem::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    files[entry.path().filename().string()] = std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  return files;
+}
+
+TEST_F(RendererWindowTest, ChosenSheetsAreThoseKilnbatchMakes) {
+  const std::filesystem::path root = std::filesystem::path(testing::TempDir()) / "chosen_sheets";
+  std::filesystem::remove_all(root);
+  std::filesystem::create_directories(root);
+  std::ofstream(root / "chars.txt") << "Caf\xC3\xA9 5\xE2\x82\xAC";
+  const std::string chars = (root / "chars.txt").string();
+  const std::tuple<const char*, std::function<void(SheetChoices&)>, const char*> cases[] = {
+      {"charset.png", [](SheetChoices& c) {
+         c.characters = CharacterChoice::Windows1252, c.layout = LayoutChoice::Packed, c.transparent = true;
+         c.effects.outlineWidth = 1, c.effects.outlineColour = 0x0000FF, c.textDescriptor = true;
+       }, "--charset windows-1252 --pack --transparent --outline 1 --outline-colour FF0000 --descriptor text"},
+      {"fitted.bmp", [](SheetChoices& c) {
+         c.characters = CharacterChoice::List, c.list = "65-90,0x20AC", c.layout = LayoutChoice::Fitted, c.padding = 3;
+         c.xmlDescriptor = c.jsonDescriptor = true;
+       }, "--chars 65-90,0x20AC --fit --padding 3 --descriptor xml --descriptor json"},
+      {"grid.bmp", [&](SheetChoices& c) {
+         c.characters = CharacterChoice::File, c.file = chars, c.effects.faceGradient = {true, 0x0000FF, 0xFF0000};
+         c.effects.outlineWidth = 2, c.effects.outlineJoin = StrokeJoin::Bevel;
+       }, "--gradient FF0000,0000FF --outline 2 --outline-join bevel --chars-file"},
+  };
+  for (const auto& [name, choose, options] : cases) {
+    const std::filesystem::path window = root / "window", batch = root / "batch";
+    std::filesystem::remove_all(window), std::filesystem::remove_all(batch);
+    std::filesystem::create_directories(window), std::filesystem::create_directories(batch);
+    ChosenSheetOptions() = {};
+    choose(ChosenSheetOptions());
+    rendererSettings.effects = ChosenSheetOptions().effects;
+    ModalDriver save([saved = (window / name).string()](QWidget* modal) { Answer(modal, saved); });
+    HandleRendererEvent(ControlEvent, BuildButton, 0);
+    EXPECT_EQ(save.handled, 1) << name;
+    const std::string command = std::string(KILNBATCH_PATH) + " sheet -o " + (batch / name).string() + " " + options +
+                                (std::string(options).ends_with("file") ? " " + chars : "") + " 2>/dev/null >/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    const auto made = FolderFiles(window);
+    EXPECT_GT(made.size(), std::string(name) == "grid.bmp" ? 0u : 1u) << name;
+    EXPECT_TRUE(made == FolderFiles(batch)) << name;
+  }
+  ChosenSheetOptions() = {};
+  std::filesystem::remove_all(root);
 }
 
 TEST(TestCharacterRule, TheFieldKeepsTheCharacterJustTyped) {

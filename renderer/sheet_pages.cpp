@@ -1,4 +1,4 @@
-#include "kilnbatch/sheet_pages.h"
+#include "renderer/sheet_pages.h"
 
 #include <cerrno>
 #include <filesystem>

@@ -8,6 +8,7 @@
 
 #include "composer/caption_pages.h"
 #include "composer/compose.h"
+#include "composer/field_caption.h"
 #include "composer/sheet_descriptors.h"
 #include "composer/text_setting.h"
 #include "core/text_codes.h"
@@ -76,7 +77,9 @@ int ComposeTextCaption(const CaptionSet& set, std::string_view utf8, int letterS
   if (first == std::u32string::npos) return 0;
   text = text.substr(first, text.find_last_not_of(U' ') - first + 1);
   FontDescriptor metrics = set.metrics;
-  const bool alpha = !set.paged && format == ImageFormatPng && ImageExists(SheetWithAlpha);
+  // A distance field is sampled from its grey and alpha, whatever the caption's format.
+  const bool field = !set.paged && set.metrics.sdfSpread > 0;
+  const bool alpha = !set.paged && (format == ImageFormatPng || field) && ImageExists(SheetWithAlpha);
   const ImageRecord* sheet = FindImageRecord(alpha ? SheetWithAlpha : SheetImageNumber);
   if (alpha && !CopyImageArea(SheetWithAlpha, SheetImageNumber, 0, 0, sheet->width, sheet->height)) return 0;
   std::string why;
@@ -85,7 +88,14 @@ int ComposeTextCaption(const CaptionSet& set, std::string_view utf8, int letterS
   setting.letterSpacing = letterSpacing;
   const CaptionLayout layout = LayOutCaption(metrics, text, setting);
   made = made && layout.placed > 0 && layout.width >= 1 && layout.height >= 1 && ImageSizeReadable(layout.width, layout.height);
-  if (made) {
+  if (made && field) {
+    // As kilnbatch sets a field at scale 1: white, over a transparent background in a PNG, over black elsewhere.
+    const FieldCaptionSetting look{1, 0, letterSpacing, 0x00FFFFFF,
+                                   format == ImageFormatPng ? std::nullopt : std::optional<std::uint32_t>(0)};
+    const FieldCaption caption = LayOutFieldCaption(metrics, text, look);
+    made = ImageSizeReadable(caption.width, caption.height) &&
+           ComposeFieldCaption(caption, metrics, look, static_cast<int>(caption.width), static_cast<int>(caption.height), 0, 0);
+  } else if (made) {
     const std::array<int, 4> place{static_cast<int>(layout.width), static_cast<int>(layout.height), 0, 0};
     made = set.paged ? ComposePages(set.descriptor, metrics, layout, format, place, &why)
                      : ComposeSetCaption(layout, place[0], place[1], 0, 0);

@@ -71,7 +71,7 @@ TEST_F(ComposerWindowTest, AFailedSaveIsReported) {
 
 // Set as text, the window makes kilnbatch's proportional caption byte for byte: from a
 // descriptor's advances, from metrics measured from a sheet, from a packed set of pages
-// (text only, found from its descriptor); unticked again, the cells of old.
+// (text only, found from its descriptor), from a distance field; unticked again, the cells of old.
 TEST_F(ComposerWindowTest, TextIsSetAsKilnbatchSetsItAndUntickedAsBefore) {
   const struct {
     std::string make, made, open, sheet, spacing, out;
@@ -80,6 +80,7 @@ TEST_F(ComposerWindowTest, TextIsSetAsKilnbatchSetsItAndUntickedAsBefore) {
       {"", "plain.bmp", "plain.bmp", "plain.bmp", "-2", "plain-c.bmp"},
       {"--charset windows-1252 --pack --transparent --outline 1 --descriptor text --page-size 128x128", "set.png",
        "set.fnt", "set_0.png", "3", "set-c.png"},
+      {"--sdf 4", "field.png", "field.png", "field.png", "1", "field-c.png"},
   };
   const std::string text = "Caf\u00e9 5\u20ac";
   for (const auto& c : cases) {
@@ -99,7 +100,7 @@ TEST_F(ComposerWindowTest, TextIsSetAsKilnbatchSetsItAndUntickedAsBefore) {
     SetControlText(CaptionField, text);
     HandleComposerEvent(ControlEvent, CaptionField, 0);
     for (const bool ticked : {true, false}) {
-      if (packed && !ticked) break;
+      if ((packed || c.make == "--sdf 4") && !ticked) break;  // cells of neither make a caption
       const std::string out = (ticked ? "" : "cells-") + c.out;
       SetControlValue(TextBox, ticked ? 1 : 0);
       HandleComposerEvent(ControlEvent, TextBox, 0);

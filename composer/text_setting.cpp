@@ -10,6 +10,7 @@
 #include "composer/compose.h"
 #include "core/sheet_format.h"
 #include "core/text_codes.h"
+#include "raster/bmp_decode.h"
 #include "raster/image.h"
 
 namespace {
@@ -167,4 +168,26 @@ void DrawSetGlyphs(const CaptionLayout& layout, int page, int dx, int dy, std::u
       }
     }
   }
+}
+
+std::optional<CaptionPlacement> PlaceCaption(long long width, long long height, std::pair<int, int> button,
+                                             std::string_view align, std::string* why) {
+  CaptionPlacement at{width, height};
+  if (const auto [buttonWidth, buttonHeight] = button; buttonWidth > 0) {
+    if (width > buttonWidth || height > buttonHeight) {
+      *why = "the caption needs " + std::to_string(width) + "x" + std::to_string(height) + " pixels; the button is " +
+             std::to_string(buttonWidth) + "x" + std::to_string(buttonHeight);
+      return std::nullopt;
+    }
+    at.dx = align == "left" ? 0 : align == "right" ? buttonWidth - width : (buttonWidth - width) / 2;
+    at.dy = (buttonHeight - height) / 2;
+    at.width = buttonWidth, at.height = buttonHeight;
+  }
+  if (!ImageSizeReadable(at.width, at.height)) {
+    *why = "the caption image would be too large: " + std::to_string(at.width) + "x" + std::to_string(at.height) +
+           " pixels, past " + std::to_string(ImageMaxSide) + " a side or " + std::to_string(BmpMaxPixels >> 20) +
+           " M in all";
+    return std::nullopt;
+  }
+  return at;
 }

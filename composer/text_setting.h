@@ -4,8 +4,10 @@
 // without one, metrics measured from its pixels.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/font_descriptor.h"
@@ -57,6 +59,18 @@ CaptionLayout LayOutCaption(const FontDescriptor& metrics, std::u32string_view t
 // that differ from it, so a neighbour's background never covers ink.
 // 1 when made; 0 when it is too large for an image or there is no sheet.
 int ComposeSetCaption(const CaptionLayout& layout, int width, int height, int dx, int dy);
+
+// Where a caption `width` x `height` goes: in an image of its own size, or in
+// a button of `button` (width 0: none), aligned "left", "center" or "right"
+// across it and centred down it. Nothing, with `*why` saying why, when the
+// caption does not fit the button or the image would be larger than every
+// reader takes back.
+struct CaptionPlacement {
+  long long width = 0, height = 0;  // of the image
+  long long dx = 0, dy = 0;         // where the caption's top-left lies in it
+};
+std::optional<CaptionPlacement> PlaceCaption(long long width, long long height, std::pair<int, int> button,
+                                             std::string_view align, std::string* why);
 
 // The same in steps, for a sheet of several pages, so that only one page is
 // held at a time: the empty caption, clear (`alpha`) or of `background`

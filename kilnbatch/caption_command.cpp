@@ -101,7 +101,9 @@ int RunProportional(const CaptionOptions& o, int format) {
   if (paged && metrics.sdfSpread > 0) {
     return Failure(descriptor + ": a distance-field caption reads a sheet of one page; make it with a larger --page-size");
   }
-  if (std::string why; !paged && (!ReadSheet(o.sheet, format, &why) || !TakeSheetMetrics(descriptor, metrics, &why))) {
+  // A field keeps its grey and alpha whatever the caption's format: it is sampled, not copied.
+  const int keep = metrics.sdfSpread > 0 ? ImageFormatPng : format;
+  if (std::string why; !paged && (!ReadSheet(o.sheet, keep, &why) || !TakeSheetMetrics(descriptor, metrics, &why))) {
     return Failure(why);
   }
   if (!descriptor.empty()) WarnOfAnotherImage(descriptor, metrics, o.sheet);
@@ -117,30 +119,18 @@ int RunProportional(const CaptionOptions& o, int format) {
   if (layout.placed == 0 || layout.width < 1 || layout.height < 1) {
     return Failure("no character of the caption has a glyph in the sheet");
   }
-  long long width = layout.width, height = layout.height, dx = 0, dy = 0;
-  if (const auto [buttonWidth, buttonHeight] = o.button; buttonWidth > 0) {
-    if (width > buttonWidth || height > buttonHeight) {
-      return Failure("the caption needs " + std::to_string(width) + "x" + std::to_string(height) +
-                     " pixels; the button is " + std::to_string(buttonWidth) + "x" + std::to_string(buttonHeight));
-    }
-    dx = o.align == "left" ? 0 : o.align == "right" ? buttonWidth - width : (buttonWidth - width) / 2;
-    dy = (buttonHeight - height) / 2;
-    width = buttonWidth, height = buttonHeight;
-  }
-  // No larger than what every reader takes back.
-  if (!ImageSizeReadable(width, height)) {
-    return Failure("the caption image would be too large: " + std::to_string(width) + "x" + std::to_string(height) +
-                   " pixels, past " + std::to_string(ImageMaxSide) + " a side or " + std::to_string(BmpMaxPixels >> 20) +
-                   " M in all");
-  }
-  const std::array<int, 4> place{static_cast<int>(width), static_cast<int>(height), static_cast<int>(dx), static_cast<int>(dy)};
+  std::string refused;
+  const std::optional<CaptionPlacement> at = PlaceCaption(layout.width, layout.height, o.button, o.align, &refused);
+  if (!at) return Failure(refused);
+  const std::array<int, 4> place{static_cast<int>(at->width), static_cast<int>(at->height), static_cast<int>(at->dx),
+                                 static_cast<int>(at->dy)};
   if (std::string why; paged && !ComposePages(descriptor, metrics, layout, format, place, &why)) return Failure(why);
   if (!paged && !ComposeSetCaption(layout, place[0], place[1], place[2], place[3])) return Failure("out of memory");
   if (std::string why; !SaveImage(ButtonImage, o.out.c_str(), format, 7, &why)) return Failure(o.out + ": " + why);
   if (o.boxes) {
     std::FILE* report = IsStandardOutput(o.out) ? stderr : stdout;
     for (const PlacedGlyph& g : layout.glyphs) {
-      std::fprintf(report, "%u %lld %lld %d %d\n", static_cast<unsigned>(g.id), g.x + dx, g.y + dy, g.width, g.height);
+      std::fprintf(report, "%u %lld %lld %d %d\n", static_cast<unsigned>(g.id), g.x + at->dx, g.y + at->dy, g.width, g.height);
     }
   }
   return ExitDone;

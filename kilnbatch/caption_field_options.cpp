@@ -51,12 +51,7 @@ int RunFieldCaption(const FieldCaptionOptions& o, const FieldCaptionRequest& r, 
   if (transparent && r.format != ImageFormatPng) {
     return UsageError(Name, "a distance-field caption is transparent: it needs a PNG (-o NAME.png) or --background");
   }
-  // A BMP caption had the sheet composed over black, which lost the field: it is read again whole.
   std::string why;
-  const ImageRecord* read = FindImageRecord(SheetImageNumber);
-  if ((!read || read->depth != 32) && !ReadImageFile(SheetImageNumber, sheetPath.c_str(), &why)) {
-    return Failure(Name, sheetPath + ": " + why);
-  }
   const ImageRecord& sheet = *FindImageRecord(SheetImageNumber);
   if (sheet.depth != 32 || sheet.width != metrics.scaleW || sheet.height != metrics.scaleH) {
     return Failure(Name, sheetPath + ": not the grey and alpha field its descriptor describes");
@@ -68,23 +63,10 @@ int RunFieldCaption(const FieldCaptionOptions& o, const FieldCaptionRequest& r, 
     std::fprintf(stderr, "kilnbatch caption: warning: no glyph for%s\n", CodePointNames(caption.layout.missing).c_str());
   }
   if (caption.layout.placed == 0) return Failure(Name, "no character of the caption has a glyph in the sheet");
-  long long width = caption.width, height = caption.height, dx = 0, dy = 0;
-  if (const auto [buttonWidth, buttonHeight] = r.button; buttonWidth > 0) {
-    if (width > buttonWidth || height > buttonHeight) {
-      return Failure(Name, "the caption needs " + std::to_string(width) + "x" + std::to_string(height) +
-                               " pixels; the button is " + std::to_string(buttonWidth) + "x" + std::to_string(buttonHeight));
-    }
-    dx = r.align == "left" ? 0 : r.align == "right" ? buttonWidth - width : (buttonWidth - width) / 2;
-    dy = (buttonHeight - height) / 2;
-    width = buttonWidth, height = buttonHeight;
-  }
-  if (!ImageSizeReadable(width, height)) {
-    return Failure(Name, "the caption image would be too large: " + std::to_string(width) + "x" + std::to_string(height) +
-                             " pixels, past " + std::to_string(ImageMaxSide) + " a side or " +
-                             std::to_string(BmpMaxPixels >> 20) + " M in all");
-  }
-  if (!ComposeFieldCaption(caption, metrics, setting, static_cast<int>(width), static_cast<int>(height),
-                           static_cast<int>(dx), static_cast<int>(dy))) {
+  const std::optional<CaptionPlacement> at = PlaceCaption(caption.width, caption.height, r.button, r.align, &why);
+  if (!at) return Failure(Name, why);
+  if (!ComposeFieldCaption(caption, metrics, setting, static_cast<int>(at->width), static_cast<int>(at->height),
+                           static_cast<int>(at->dx), static_cast<int>(at->dy))) {
     return Failure(Name, "out of memory");
   }
   if (!SaveImage(ButtonImage, r.out.c_str(), r.format, 7, &why)) return Failure(Name, r.out + ": " + why);
@@ -92,7 +74,7 @@ int RunFieldCaption(const FieldCaptionOptions& o, const FieldCaptionRequest& r, 
     std::FILE* report = IsStandardOutput(r.out) ? stderr : stdout;
     for (const PlacedGlyph& g : caption.layout.glyphs) {
       const OutputBox b = OutputBoxOf(caption, g);
-      std::fprintf(report, "%u %lld %lld %lld %lld\n", static_cast<unsigned>(g.id), b.x + dx, b.y + dy, b.width, b.height);
+      std::fprintf(report, "%u %lld %lld %lld %lld\n", static_cast<unsigned>(g.id), b.x + at->dx, b.y + at->dy, b.width, b.height);
     }
   }
   return ExitDone;

@@ -72,6 +72,12 @@ SheetLayout LayoutAround(InkBox reach, int padding) {
 
 namespace {
 
+// What a glyph's field covers around its face's origin: its whole box, spread included.
+InkBox FieldInkOf(const GlyphCoverage& field) {
+  const PixelRect box = FieldBoxOf(field);
+  return box.width ? InkBox{box.left, box.top, box.left + box.width, box.top + box.height} : InkBox{};
+}
+
 // The face's metrics and its kerning among `characters`, for pages of
 // width x height (of distance fields `fieldSpread` past the outline, when
 // above 0); the glyphs are the caller's to add.
@@ -178,11 +184,7 @@ int BuildCharacterSheet(bool shadowOn, int count, std::string_view testText, con
       // A field's box is FreeType's, its spread past the outline: it is never cut to the cell.
       assert(request.fitPadding && !shadowOn);
       fields = DrawGlyphFields(*face, characters, request.fieldSpread);
-      for (const GlyphCoverage& field : fields) {
-        const PixelRect box = FieldBoxOf(field);
-        reach.Add(inks.emplace_back(box.width ? InkBox{box.left, box.top, box.left + box.width, box.top + box.height}
-                                              : InkBox{}));
-      }
+      for (const GlyphCoverage& field : fields) reach.Add(inks.emplace_back(FieldInkOf(field)));
     } else {
       for (const Placement& p : drawn) reach.Add(inks.emplace_back(LayeredInkOf(layers, p.character)));
     }
@@ -232,10 +234,8 @@ bool PackCharacterSheet(bool shadowOn, int count, std::string_view testText, con
   std::vector<GlyphCoverage> fields;
   if (request.fieldSpread) fields = DrawGlyphFields(*layers.face, CharactersOf(drawn), request.fieldSpread);
   for (std::size_t i = 0; i < drawn.size(); ++i) {
-    const PixelRect box = fields.empty() ? PixelRect{} : FieldBoxOf(fields[i]);
-    const InkBox& ink = inks.emplace_back(fields.empty() ? LayeredInkOf(layers, drawn[i].character)
-                                          : box.width ? InkBox{box.left, box.top, box.left + box.width, box.top + box.height}
-                                                      : InkBox{});
+    const InkBox& ink =
+        inks.emplace_back(fields.empty() ? LayeredInkOf(layers, drawn[i].character) : FieldInkOf(fields[i]));
     sizes.push_back(ink.Empty() ? BoxSize{} : BoxSize{ink.x1 - ink.x0 + 2 * padding, ink.y1 - ink.y0 + 2 * padding});
   }
   out.layout = PackBoxes(sizes, limits);

@@ -19,7 +19,7 @@ def wait_for(condition, what, timeout=DEADLINE, interval=0.05):
     end = time.monotonic() + timeout
     while not (value := condition()):
         if time.monotonic() > end:
-            raise AssertionError("timed out after %.0f s waiting for %s" % (timeout, what))
+            raise AssertionError("timed out after %.0f s waiting for %s" % (timeout, what() if callable(what) else what))
         time.sleep(interval)
     return value
 
@@ -81,7 +81,21 @@ class XServer:
         self.xdotool("windowfocus", "--sync", window.id)
 
     def type(self, text):
+        self.bind_keys(text)
         self.xdotool("type", "--delay", "30", "--", text)
+
+    def bind_keys(self, text):
+        """Gives each character outside the keymap a spare key of its own, for good. Left to itself, xdotool
+        binds such a character for one keystroke and unbinds it at once, and a loaded program reads the
+        keymap after the unbinding and loses the character."""
+        c = self.connection
+        first = c.display.info.min_keycode
+        keymap = c.get_keyboard_mapping(first, c.display.info.max_keycode - first + 1)
+        bound = {keysym for keysyms in keymap for keysym in keysyms}
+        spare = (first + i for i, keysyms in enumerate(keymap) if not any(keysyms))
+        for keysym in sorted({ord(ch) if ord(ch) < 0x100 else 0x1000000 | ord(ch) for ch in text} - bound):
+            c.change_keyboard_mapping(next(spare), [(keysym, keysym)])
+        c.sync()
 
     def key(self, *keys):
         self.xdotool("key", "--delay", "30", *keys)
@@ -157,7 +171,8 @@ class Session(unittest.TestCase):
         return state["controls"][str(number)]["text"] if state else None
 
     def wait_text(self, number, text):
-        wait_for(lambda: self.state_of(number) == text, "control %d to show %r" % (number, text))
+        wait_for(lambda: self.state_of(number) == text,
+                 lambda: "control %d to show %r (it shows %r)" % (number, text, self.state_of(number)))
 
     def type_into(self, window, x, y, text, number):
         self.server.click(window, x, y)

@@ -70,6 +70,35 @@ std::string LoadCaptionSet(const std::string& path, int incoming, CaptionSet& se
   return {};
 }
 
+namespace {
+
+// While it lives, SheetImageNumber holds the sheet as read, alpha and all, when `wanted` and the
+// sheet has alpha; then the flattened sheet the window shows comes back.
+class SheetAsRead {
+ public:
+  explicit SheetAsRead(bool wanted) : held_(wanted && ImageExists(SheetWithAlpha)) {
+    const ImageRecord* sheet = held_ ? FindImageRecord(SheetWithAlpha) : nullptr;
+    copied_ = !held_ || CopyImageArea(SheetWithAlpha, SheetImageNumber, 0, 0, sheet->width, sheet->height);
+  }
+  ~SheetAsRead() {
+    if (held_) FlattenImage(SheetWithAlpha, SheetImageNumber);
+  }
+  SheetAsRead(const SheetAsRead&) = delete;
+  SheetAsRead& operator=(const SheetAsRead&) = delete;
+  bool Held() const { return held_; }
+  bool Copied() const { return copied_; }
+
+ private:
+  bool held_ = false, copied_ = true;
+};
+
+}  // namespace
+
+int ComposeCellCaption(int w, int h, std::string_view codes, int format) {
+  const SheetAsRead sheet(format == ImageFormatPng);
+  return sheet.Copied() && ComposeButtonImage(w, h, codes, sheet.Held());
+}
+
 int ComposeTextCaption(const CaptionSet& set, std::string_view utf8, int letterSpacing, int format) {
   std::u32string text;
   if (!DecodeUtf8(utf8, text)) return 0;
@@ -79,9 +108,8 @@ int ComposeTextCaption(const CaptionSet& set, std::string_view utf8, int letterS
   FontDescriptor metrics = set.metrics;
   // A distance field is sampled from its grey and alpha, whatever the caption's format.
   const bool field = !set.paged && set.metrics.sdfSpread > 0;
-  const bool alpha = !set.paged && (format == ImageFormatPng || field) && ImageExists(SheetWithAlpha);
-  const ImageRecord* sheet = FindImageRecord(alpha ? SheetWithAlpha : SheetImageNumber);
-  if (alpha && !CopyImageArea(SheetWithAlpha, SheetImageNumber, 0, 0, sheet->width, sheet->height)) return 0;
+  const SheetAsRead sheet(!set.paged && (format == ImageFormatPng || field));
+  if (!sheet.Copied()) return 0;
   std::string why;
   int made = set.paged || TakeSheetMetrics(set.descriptor, metrics, &why);
   CaptionSetting setting;
@@ -100,7 +128,5 @@ int ComposeTextCaption(const CaptionSet& set, std::string_view utf8, int letterS
     made = set.paged ? ComposePages(set.descriptor, metrics, layout, format, place, &why)
                      : ComposeSetCaption(layout, place[0], place[1], 0, 0);
   }
-  // Shown again as it is shown.
-  if (alpha) FlattenImage(SheetWithAlpha, SheetImageNumber);
   return made;
 }

@@ -32,3 +32,8 @@ std::string LoadCaptionSet(const std::string& path, int incoming, CaptionSet& se
 // Sets `utf8` as text into ButtonImage, for a caption to be saved in `format`
 // (alpha kept only in a PNG). 0 when nothing could be set.
 int ComposeTextCaption(const CaptionSet& set, std::string_view utf8, int letterSpacing, int format);
+
+// Cuts the Windows-1252 `codes` from the sheet's W x H cells into ButtonImage,
+// for a caption to be saved in `format`: a PNG keeps the sheet's alpha, as
+// kilnbatch's fixed-cell caption does. 0 when nothing could be composed.
+int ComposeCellCaption(int w, int h, std::string_view codes, int format);

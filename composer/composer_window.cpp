@@ -107,7 +107,7 @@ int ComposeCaption(int format) {
   }
   const int w = static_cast<int>(ControlValue(WidthSpin));
   const int h = static_cast<int>(ControlValue(HeightSpin));
-  return ComposeButtonImage(w, h, Utf8ToWindows1252(ControlText(CaptionField)));
+  return ComposeCellCaption(w, h, Utf8ToWindows1252(ControlText(CaptionField)), format);
 }
 
 void ChangeSheet() {
@@ -137,8 +137,8 @@ void SaveButtonImage(const std::string& defaultPath) {
   if (path.empty()) return;
   if (path.find('.') == std::string::npos) path += ".bmp";
   const int format = ImageFormatForName(path);
-  // Text keeps a transparent sheet's alpha in a PNG, unlike the preview.
-  const bool withAlpha = SetAsText() && format == ImageFormatPng;
+  // A PNG keeps a transparent sheet's alpha, unlike the preview; text is set again for a PNG.
+  const bool withAlpha = format == ImageFormatPng && (SetAsText() || ImageExists(SheetWithAlpha));
   // The user must know when the caption did not reach the disk.
   if (std::string why; (withAlpha && !ComposeCaption(format)) || !SaveImage(ButtonImage, path.c_str(), format, 7, &why)) {
     ShowMessage("Error", "Unable to save in specified format.\n" + why, MessageOk | MessageIconError);

@@ -71,7 +71,8 @@ TEST_F(ComposerWindowTest, AFailedSaveIsReported) {
 
 // Set as text, the window makes kilnbatch's proportional caption byte for byte: from a
 // descriptor's advances, from metrics measured from a sheet, from a packed set of pages
-// (text only, found from its descriptor), from a distance field; unticked again, the cells of old.
+// (text only, found from its descriptor), from a distance field; unticked again, the cells of old,
+// keeping a transparent sheet's alpha in a PNG.
 TEST_F(ComposerWindowTest, TextIsSetAsKilnbatchSetsItAndUntickedAsBefore) {
   const struct {
     std::string make, made, open, sheet, spacing, out;
@@ -81,6 +82,7 @@ TEST_F(ComposerWindowTest, TextIsSetAsKilnbatchSetsItAndUntickedAsBefore) {
       {"--charset windows-1252 --pack --transparent --outline 1 --descriptor text --page-size 128x128", "set.png",
        "set.fnt", "set_0.png", "3", "set-c.png"},
       {"--sdf 4", "field.png", "field.png", "field.png", "1", "field-c.png"},
+      {"--transparent", "glass.png", "glass.png", "glass.png", "0", "glass-c.png"},
   };
   const std::string text = "Caf\u00e9 5\u20ac";
   for (const auto& c : cases) {

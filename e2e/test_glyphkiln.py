@@ -96,10 +96,10 @@ class Glyphkiln(harness.Session):
         app, window = self.start(GLYPHKILN), self.server.wait_window("Lumora")
         self.server.click(window, 255, 264)  # Options
         dialog = self.server.wait_window("Sheet Options")
-        for x, y in ((160, 35), (250, 140), (160, 243), (30, 398)):  # Windows-1252, packed, transparent, text
+        for x, y in ((160, 35), (250, 140), (160, 243), (30, 423)):  # Windows-1252, packed, transparent, text
             self.server.click(dialog, x, y)
         self.type_into(dialog, 100, 295, "1", 44)  # outline width
-        self.server.click(dialog, 287, 437)  # OK
+        self.server.click(dialog, 287, 462)  # OK
         self.server.wait_no_window("Sheet Options")
         self.server.click(window, 255, 115)  # Build
         self.wait_dialog_start("Save Image As", lambda start: start.endswith("/charset.png"))

@@ -4,13 +4,17 @@
 #include <string>
 
 #include "core/character_lists.h"
+#include "platform/font_source.h"
 #include "raster/draw_surface.h"
 #include "raster/image.h"
 #include "gui/gui.h"
 
 namespace {
 
-constexpr int OutlineSwatchImage = 4, GradientTopImage = 5, GradientBottomImage = 6;
+constexpr int OutlineSwatchImage = 4, GradientTopImage = 5, GradientBottomImage = 6, OutlineTopImage = 7,
+              OutlineBottomImage = 8;
+constexpr int SwatchImages[] = {OutlineSwatchImage, GradientTopImage, GradientBottomImage, OutlineTopImage,
+                                OutlineBottomImage};
 constexpr int SwatchSide = 20;
 
 // What the dialog shows while it is open; committed only by OK.
@@ -64,7 +68,7 @@ void AddControls(const SheetChoices& c) {
   AddRadioButton(OpaqueRadio, 20, 233, 120, 20, "Opaque", RadioGroupStart);
   AddRadioButton(TransparentRadio, 150, 233, 160, 20, "Transparent (PNG)");
 
-  AddGroupBox(EffectsGroup, 10, 265, 400, 100, "Effects");
+  AddGroupBox(EffectsGroup, 10, 265, 400, 125, "Effects");
   AddSpin(OutlineLabel, OutlineSpin, 20, 285, 55, "Outline", 0, MaxOutlineWidth, c.effects.outlineWidth,
           "Width of Outline");
   AddImageView(OutlineSwatchView, 140, 285, SwatchSide, SwatchSide, 0, ImageViewBorder);
@@ -77,17 +81,25 @@ void AddControls(const SheetChoices& c) {
   AddImageView(GradientBottomView, 170, 310, SwatchSide, SwatchSide, 0, ImageViewBorder);
   SetControlTip(GradientTopView, "Colour at the Top");
   SetControlTip(GradientBottomView, "Colour at the Bottom");
+  AddCheckBox(OutlineGradientCheck, 215, 310, 115, 20, "Outline gradient");
+  AddImageView(OutlineTopView, 335, 310, SwatchSide, SwatchSide, 0, ImageViewBorder);
+  AddImageView(OutlineBottomView, 365, 310, SwatchSide, SwatchSide, 0, ImageViewBorder);
+  SetControlTip(OutlineTopView, "Outline Colour at the Top");
+  SetControlTip(OutlineBottomView, "Outline Colour at the Bottom");
   AddSpin(BlurLabel, BlurSpin, 20, 335, 80, "Shadow blur", 0, MaxShadowBlur, c.effects.shadowBlur,
           "Softness of Shadow");
+  AddSpin(FieldLabel, FieldSpin, 20, 360, 80, "Distance field", 0, GlyphFieldMaxSpread, c.fieldSpread,
+          "Spread of Distance Field");
+  AddTextLabel(FieldErrorLabel, 165, 363, 240, 20, "");
 
-  AddGroupBox(DescriptorGroup, 10, 370, 400, 45, "Descriptor");
-  AddCheckBox(TextDescriptorCheck, 20, 388, 60, 20, "Text");
-  AddCheckBox(XmlDescriptorCheck, 85, 388, 60, 20, "XML");
-  AddCheckBox(JsonDescriptorCheck, 150, 388, 60, 20, "JSON");
-  AddTextLabel(DescriptorNoteLabel, 215, 391, 190, 20, "Packed pages need one or more");
+  AddGroupBox(DescriptorGroup, 10, 395, 400, 45, "Descriptor");
+  AddCheckBox(TextDescriptorCheck, 20, 413, 60, 20, "Text");
+  AddCheckBox(XmlDescriptorCheck, 85, 413, 60, 20, "XML");
+  AddCheckBox(JsonDescriptorCheck, 150, 413, 60, 20, "JSON");
+  AddTextLabel(DescriptorNoteLabel, 215, 416, 190, 20, "Packed pages need one or more");
 
-  AddPushButton(OptionsOkButton, 250, 425, 75, 25, "OK");
-  AddPushButton(OptionsCancelButton, 335, 425, 75, 25, "Cancel");
+  AddPushButton(OptionsOkButton, 250, 450, 75, 25, "OK");
+  AddPushButton(OptionsCancelButton, 335, 450, 75, 25, "Cancel");
 }
 
 void ShowChoices(const SheetChoices& c) {
@@ -98,12 +110,15 @@ void ShowChoices(const SheetChoices& c) {
   SetControlValue(PowerOfTwoCheck, c.powerOfTwo);
   SetControlValue(JoinList, static_cast<int>(c.effects.outlineJoin));
   SetControlValue(GradientCheck, c.effects.faceGradient.on);
+  SetControlValue(OutlineGradientCheck, c.effects.outlineGradient.on);
   SetControlValue(TextDescriptorCheck, c.textDescriptor);
   SetControlValue(XmlDescriptorCheck, c.xmlDescriptor);
   SetControlValue(JsonDescriptorCheck, c.jsonDescriptor);
   ShowSwatch(OutlineSwatchImage, OutlineSwatchView, c.effects.outlineColour);
   ShowSwatch(GradientTopImage, GradientTopView, c.effects.faceGradient.top);
   ShowSwatch(GradientBottomImage, GradientBottomView, c.effects.faceGradient.bottom);
+  ShowSwatch(OutlineTopImage, OutlineTopView, c.effects.outlineGradient.top);
+  ShowSwatch(OutlineBottomImage, OutlineBottomView, c.effects.outlineGradient.bottom);
 }
 
 int SpinValue(int spin) { return static_cast<int>(ControlValue(spin)); }
@@ -129,7 +144,9 @@ void ReadChoices() {
   const auto join = ControlValue(JoinList);
   c.effects.outlineJoin = join == 1 ? StrokeJoin::Miter : join == 2 ? StrokeJoin::Bevel : StrokeJoin::Round;
   c.effects.faceGradient.on = ControlValue(GradientCheck) != 0;
+  c.effects.outlineGradient.on = ControlValue(OutlineGradientCheck) != 0;
   c.effects.shadowBlur = SpinValue(BlurSpin);
+  c.fieldSpread = SpinValue(FieldSpin);
   c.textDescriptor = ControlValue(TextDescriptorCheck) != 0;
   c.xmlDescriptor = ControlValue(XmlDescriptorCheck) != 0;
   c.jsonDescriptor = ControlValue(JsonDescriptorCheck) != 0;
@@ -148,6 +165,7 @@ void ShowState() {
   } else {
     SetControlText(ListErrorLabel, "");
   }
+  SetControlText(FieldErrorLabel, FieldChoiceRefusal(shown));
   EnableControl(OptionsOkButton, SheetChoicesRefusal(shown).empty());
 }
 
@@ -162,14 +180,14 @@ bool ChooseColour(int detail, std::uint32_t& colour, int image, int view) {
 
 void CloseOptionsDialog() {
   DropWindow(OptionsWindow);
-  for (const int image : {OutlineSwatchImage, GradientTopImage, GradientBottomImage}) DropImage(image);
+  for (const int image : SwatchImages) DropImage(image);
 }
 
 }  // namespace
 
 int OpenOptionsDialog(const SheetChoices& choices) {
   shown = choices;
-  if (!MakeWindow(OptionsWindow, 0, 0, 420, 460, "Sheet Options",
+  if (!MakeWindow(OptionsWindow, 0, 0, 420, 485, "Sheet Options",
                   WindowCentredOnParent | WindowCaption | WindowSystemMenu | WindowModal)) {
     return 0;
   }
@@ -211,6 +229,12 @@ OptionsOutcome HandleOptionsEvent(int code, int control, int detail, SheetChoice
       break;
     case GradientBottomView:
       ChooseColour(detail, shown.effects.faceGradient.bottom, GradientBottomImage, GradientBottomView);
+      break;
+    case OutlineTopView:
+      ChooseColour(detail, shown.effects.outlineGradient.top, OutlineTopImage, OutlineTopView);
+      break;
+    case OutlineBottomView:
+      ChooseColour(detail, shown.effects.outlineGradient.bottom, OutlineBottomImage, OutlineBottomView);
       break;
     default:
       break;

@@ -1,5 +1,5 @@
 // The glyphkiln window's Options dialog: characters, layout, background,
-// effects and descriptors of the sheets it builds.
+// effects, distance field and descriptors of the sheets it builds.
 #pragma once
 
 #include "renderer/sheet_choices.h"
@@ -15,6 +15,7 @@ enum OptionsControl {
   TextDescriptorCheck, XmlDescriptorCheck, JsonDescriptorCheck, DescriptorNoteLabel,
   OptionsOkButton, OptionsCancelButton,
   CharactersGroup, LayoutGroup, BackgroundGroup, EffectsGroup, DescriptorGroup,
+  OutlineGradientCheck, OutlineTopView, OutlineBottomView, FieldLabel, FieldSpin, FieldErrorLabel,
 };
 
 inline constexpr int OptionsWindow = 1;

@@ -124,9 +124,9 @@ bool ChooseColour(int detail, std::uint32_t& colour) {
 
 SheetChoices sheetChoices;
 
-// Where the chosen set is saved: PNG only for a transparent sheet.
+// Where the chosen set is saved: PNG only for a transparent or distance-field sheet.
 void SaveChosenSheetSet(SheetSet& set) {
-  const bool png = sheetChoices.transparent;
+  const bool png = ChoicesNeedPng(sheetChoices);
   const std::string start = png ? DefaultSaveFolder(ProgramFilePath()) + "charset.png" : DefaultSheetPath();
   for (;;) {
     std::string path =
@@ -149,8 +149,8 @@ void BuildChosenSheet(bool shadowOn, int count) {
   set.shadowOn = shadowOn;
   set.count = count;
   set.testText = Utf8ToWindows1252(ControlText(TestField));
-  std::string why;
-  if (!SheetSetOfChoices(sheetChoices, ImageFormatBmp, set, &why)) {
+  std::string why = FieldBuildRefusal(sheetChoices, shadowOn, rendererSettings.styleBits);
+  if (!why.empty() || !SheetSetOfChoices(sheetChoices, ImageFormatBmp, set, &why)) {
     ShowMessage("Error", why, MessageIconExclamation);
     return;
   }

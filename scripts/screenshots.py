@@ -77,7 +77,7 @@ def main():
         write_png(server.screenshot(window), os.path.join(OUT, "glyphkiln.png"))
         server.click(window, 255, 264)     # Options
         dialog = server.wait_window("Sheet Options")
-        for x, y in ((160, 35), (250, 140), (160, 243), (30, 398)):  # Windows-1252, packed, transparent, text
+        for x, y in ((160, 35), (250, 140), (160, 243), (30, 423)):  # Windows-1252, packed, transparent, text
             server.click(dialog, x, y)
         def chosen(*numbers):
             report = harness.gui_state(state)

@@ -1,5 +1,5 @@
 // The renderer's handler rules that the end-to-end tests do not reach: the
-// cancelled dialogs, the too-large sheet, the test character, the Options
+// cancelled dialogs, the sheets that cannot be made, the test character, the Options
 // dialog's refusals and the chosen sheets' bytes against kilnbatch's.
 #include "renderer/renderer_window.h"
 
@@ -54,18 +54,32 @@ TEST_F(RendererWindowTest, CancelledFontAndColourDialogsChangeNothing) {
   EXPECT_EQ(ImagePixels(ImageHandle(PreviewImage))->bytes, preview);
 }
 
-TEST_F(RendererWindowTest, ASheetTooLargeIsReportedOnceAndNoSaveDialogOpens) {
-  rendererSettings.fontSize = 2500;
-  QString text;
-  ModalDriver each([&](QWidget* modal) {  // also closes a save dialog, should one follow
-    if (auto* box = qobject_cast<QMessageBox*>(modal)) text = box->text();
-    modal->close();
-  });
-  HandleRendererEvent(ControlEvent, BuildButton, 0);
-  for (const QDeadlineTimer deadline(400); !deadline.hasExpired();) PollEvent(20);
-  EXPECT_EQ(each.handled, 1);
-  EXPECT_EQ(text, QStringLiteral("The character sheet would be too large for this font size."));
-  EXPECT_EQ(ImageExists(SheetImage), 0);
+// A sheet too large, or a distance field with what a field cannot draw.
+TEST_F(RendererWindowTest, ASheetThatCannotBeMadeIsReportedOnceAndNoSaveDialogOpens) {
+  const std::pair<std::function<void()>, QString> cases[] = {
+      {[] { rendererSettings.fontSize = 2500; }, "The character sheet would be too large for this font size."},
+      {[] { SetControlValue(ShadowCheck, 1); },
+       "A distance field draws no shadow: a shader makes one from the field."},
+      {[] { rendererSettings.styleBits = FontUnderline; }, "A distance field draws no underline or strike-out."},
+  };
+  for (const auto& [refuse, expected] : cases) {
+    rendererSettings.fontSize = 8, rendererSettings.styleBits = 0;
+    SetControlValue(ShadowCheck, 0);
+    ChosenSheetOptions() = {};
+    if (expected.contains("field")) ChosenSheetOptions().fieldSpread = 4, ChosenSheetOptions().textDescriptor = true;
+    refuse();
+    QString text;
+    ModalDriver each([&](QWidget* modal) {  // also closes a save dialog, should one follow
+      if (auto* box = qobject_cast<QMessageBox*>(modal)) text = box->text();
+      modal->close();
+    });
+    HandleRendererEvent(ControlEvent, BuildButton, 0);
+    for (const QDeadlineTimer deadline(400); !deadline.hasExpired();) PollEvent(20);
+    EXPECT_EQ(each.handled, 1) << expected.toStdString();
+    EXPECT_EQ(text, expected);
+    EXPECT_EQ(ImageExists(SheetImage), 0);
+  }
+  ChosenSheetOptions() = {};
 }
 
 TEST_F(RendererWindowTest, OptionsAreRefusedWhileWrongAndKeptWhenRight) {
@@ -73,6 +87,8 @@ TEST_F(RendererWindowTest, OptionsAreRefusedWhileWrongAndKeptWhenRight) {
       // made wrong, then right
       {[] { SetControlValue(ListRadio, 1), SetControlText(ListField, "65-"); }, [] { SetControlText(ListField, "65-90"); }},
       {[] { SetControlValue(PackedRadio, 1); }, [] { SetControlValue(XmlDescriptorCheck, 1); }},
+      // a field with an outline, then without it but also without a descriptor
+      {[] { SetControlText(FieldSpin, "4"), SetControlText(OutlineSpin, "1"); }, [] { SetControlText(OutlineSpin, "0"); }},
   };
   for (const auto& [wrong, right] : cases) {
     SheetChoices choices;
@@ -80,8 +96,17 @@ TEST_F(RendererWindowTest, OptionsAreRefusedWhileWrongAndKeptWhenRight) {
     wrong();
     EXPECT_EQ(HandleOptionsEvent(ControlEvent, OptionsOkButton, 0, choices), OptionsOutcome::Open);
     EXPECT_EQ(ControlEnabled(OptionsOkButton), 0);
+    const std::string wrongField = ControlText(FieldErrorLabel);
     right();
     HandleOptionsEvent(ControlEvent, ListField, FieldChangeNotice, choices);
+    if (!wrongField.empty()) {
+      EXPECT_EQ(wrongField, "No outline or gradient with a field");
+      EXPECT_EQ(ControlText(FieldErrorLabel), "A field needs a descriptor");
+      EXPECT_EQ(ControlEnabled(OptionsOkButton), 0);
+      SetControlValue(JsonDescriptorCheck, 1);
+      HandleOptionsEvent(ControlEvent, JsonDescriptorCheck, 0, choices);
+      EXPECT_EQ(ControlText(FieldErrorLabel), "");
+    }
     EXPECT_EQ(ControlEnabled(OptionsOkButton), 1);
     EXPECT_EQ(ControlText(ListErrorLabel), "");
     EXPECT_EQ(HandleOptionsEvent(ControlEvent, OptionsOkButton, 0, choices), OptionsOutcome::Confirmed);
@@ -117,7 +142,11 @@ TEST_F(RendererWindowTest, ChosenSheetsAreThoseKilnbatchMakes) {
       {"grid.bmp", [&](SheetChoices& c) {
          c.characters = CharacterChoice::File, c.file = chars, c.effects.faceGradient = {true, 0x0000FF, 0xFF0000};
          c.effects.outlineWidth = 2, c.effects.outlineJoin = StrokeJoin::Bevel;
-       }, "--gradient FF0000,0000FF --outline 2 --outline-join bevel --chars-file"},
+         c.effects.outlineGradient = {true, 0x00FF00, 0x808080};
+       }, "--gradient FF0000,0000FF --outline 2 --outline-join bevel --gradient-outline 00FF00,808080 --chars-file"},
+      {"field.png", [](SheetChoices& c) {
+         c.fieldSpread = 3, c.layout = LayoutChoice::Packed, c.padding = 0, c.textDescriptor = c.jsonDescriptor = true;
+       }, "--sdf 3 --pack --padding 0 --descriptor text --descriptor json"},
   };
   for (const auto& [name, choose, options] : cases) {
     const std::filesystem::path window = root / "window", batch = root / "batch";

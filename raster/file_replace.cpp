@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -23,11 +24,6 @@
 #include "raster/replace_target.h"
 
 namespace {
-
-bool Fail(std::string* why, const std::string& reason) {
-  if (why) *why = reason;
-  return false;
-}
 
 class FileDescriptor {
  public:
@@ -222,6 +218,15 @@ void SyncFolders(const std::vector<SetFile>& set) {
   }
 }
 
+// The folder of each file of the set that is renamed into place, empty for the others.
+std::vector<std::string> FoldersOf(const std::vector<SetFile>& set) {
+  std::vector<std::string> folders(set.size());
+  for (std::size_t i = 0; i < set.size(); ++i) {
+    if (set[i].Renamed()) folders[i] = DirectoryOf(set[i].target);
+  }
+  return folders;
+}
+
 // The undo records of a set, published for the signal handler while the set is written, their
 // names preallocated. A set left without its commit is put back as it was.
 class SetRecords {
@@ -294,9 +299,22 @@ bool ReplaceFilesWaiting(const std::vector<FileToReplace>& files, std::chrono::m
   for (std::size_t i = 0; i < files.size(); ++i) {
     if (!Examine(files[i].path, set[i], why)) return fail(i);
   }
-  if (const auto [first, second] = SameFile(set); second > 0) {
-    return Fail(why, "The same file as " + files[first].path), fail(second);
+  auto [first, second] = SameFile(set);
+  if (second > 0) {
+    // Another run's commit between two of those looks can free an old file's inode and give it to
+    // a new file under another of the names. The names are looked at again while no run commits
+    // in their folders: two that are one file then are one file.
+    FolderLocks still;
+    std::size_t which = 0;
+    int error = 0;
+    if (!still.Take(FoldersOf(set), lockWait, &which, &error)) return Fail(why, LockFailure(error, lockWait)), fail(which);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      set[i] = {};
+      if (!Examine(files[i].path, set[i], why)) return fail(i);
+    }
+    std::tie(first, second) = SameFile(set);
   }
+  if (second > 0) return Fail(why, "The same file as " + files[first].path), fail(second);
   FolderLocks locks;  // released after the records have put back whatever a failure left
   SetRecords records(set);
   std::size_t renamed = 0;
@@ -312,13 +330,9 @@ bool ReplaceFilesWaiting(const std::vector<FileToReplace>& files, std::chrono::m
   // A single rename is whole or not done by itself; several need the lock and the old files kept.
   const bool together = renamed > 1;
   if (together) {
-    std::vector<std::string> folders(set.size());
-    for (std::size_t i = 0; i < set.size(); ++i) {
-      if (set[i].Renamed()) folders[i] = DirectoryOf(set[i].target);
-    }
     std::size_t which = 0;
     int error = 0;
-    if (!locks.Take(folders, lockWait, &which, &error)) return Fail(why, LockFailure(error, lockWait)), fail(which);
+    if (!locks.Take(FoldersOf(set), lockWait, &which, &error)) return Fail(why, LockFailure(error, lockWait)), fail(which);
   }
   for (std::size_t i = 0; i < files.size(); ++i) {
     if (set[i].Renamed() && !CheckAndKeepOld(set[i], records[i], together, why)) return fail(i);

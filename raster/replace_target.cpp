@@ -16,11 +16,6 @@
 
 namespace {
 
-bool Fail(std::string* why, const std::string& reason) {
-  if (why) *why = reason;
-  return false;
-}
-
 // Follows symbolic links to the file they finally name, so that saving
 // through a link replaces the file and keeps the link.
 std::string ResolveLinks(std::string path) {

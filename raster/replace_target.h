@@ -23,6 +23,12 @@ struct SetFile {
   bool Renamed() const { return heldFd < 0 && !special; }
 };
 
+// False, with `*why` (when given) set to `reason`.
+inline bool Fail(std::string* why, const std::string& reason) {
+  if (why) *why = reason;
+  return false;
+}
+
 std::string DirectoryOf(const std::string& path);
 // The cause of a failed write, in the words the user reads after the path.
 std::string Reason(int error);

@@ -1,6 +1,7 @@
 #include "renderer/options_dialog.h"
 
 #include <cstdint>
+#include <iterator>
 #include <string>
 
 #include "core/character_lists.h"
@@ -11,11 +12,21 @@
 
 namespace {
 
-constexpr int OutlineSwatchImage = 4, GradientTopImage = 5, GradientBottomImage = 6, OutlineTopImage = 7,
-              OutlineBottomImage = 8;
-constexpr int SwatchImages[] = {OutlineSwatchImage, GradientTopImage, GradientBottomImage, OutlineTopImage,
-                                OutlineBottomImage};
 constexpr int SwatchSide = 20;
+
+// Each colour swatch: its view, the image it shows (numbered from 4), and the colour it chooses.
+struct Swatch {
+  int view;
+  std::uint32_t& (*colour)(SheetChoices&);
+};
+constexpr Swatch Swatches[] = {
+    {OutlineSwatchView, [](SheetChoices& c) -> std::uint32_t& { return c.effects.outlineColour; }},
+    {GradientTopView, [](SheetChoices& c) -> std::uint32_t& { return c.effects.faceGradient.top; }},
+    {GradientBottomView, [](SheetChoices& c) -> std::uint32_t& { return c.effects.faceGradient.bottom; }},
+    {OutlineTopView, [](SheetChoices& c) -> std::uint32_t& { return c.effects.outlineGradient.top; }},
+    {OutlineBottomView, [](SheetChoices& c) -> std::uint32_t& { return c.effects.outlineGradient.bottom; }},
+};
+constexpr int FirstSwatchImage = 4;
 
 // What the dialog shows while it is open; committed only by OK.
 SheetChoices shown;
@@ -114,11 +125,8 @@ void ShowChoices(const SheetChoices& c) {
   SetControlValue(TextDescriptorCheck, c.textDescriptor);
   SetControlValue(XmlDescriptorCheck, c.xmlDescriptor);
   SetControlValue(JsonDescriptorCheck, c.jsonDescriptor);
-  ShowSwatch(OutlineSwatchImage, OutlineSwatchView, c.effects.outlineColour);
-  ShowSwatch(GradientTopImage, GradientTopView, c.effects.faceGradient.top);
-  ShowSwatch(GradientBottomImage, GradientBottomView, c.effects.faceGradient.bottom);
-  ShowSwatch(OutlineTopImage, OutlineTopView, c.effects.outlineGradient.top);
-  ShowSwatch(OutlineBottomImage, OutlineBottomView, c.effects.outlineGradient.bottom);
+  SheetChoices colours = c;
+  for (int i = 0; const Swatch& swatch : Swatches) ShowSwatch(FirstSwatchImage + i++, swatch.view, swatch.colour(colours));
 }
 
 int SpinValue(int spin) { return static_cast<int>(ControlValue(spin)); }
@@ -169,18 +177,26 @@ void ShowState() {
   EnableControl(OptionsOkButton, SheetChoicesRefusal(shown).empty());
 }
 
-bool ChooseColour(int detail, std::uint32_t& colour, int image, int view) {
-  if (detail != 0) return false;
-  const int chosen = AskColour(static_cast<int>(colour));
-  if (chosen == -1) return false;
-  colour = static_cast<std::uint32_t>(chosen);
-  ShowSwatch(image, view, colour);
-  return true;
+// The colour dialog for a swatch view clicked; false for any other control.
+bool ChooseSwatchColour(int control, int detail) {
+  for (int i = 0; const Swatch& swatch : Swatches) {
+    if (swatch.view != control || detail != 0) {
+      ++i;
+      continue;
+    }
+    std::uint32_t& colour = swatch.colour(shown);
+    if (const int chosen = AskColour(static_cast<int>(colour)); chosen != -1) {
+      colour = static_cast<std::uint32_t>(chosen);
+      ShowSwatch(FirstSwatchImage + i, swatch.view, colour);
+    }
+    return true;
+  }
+  return false;
 }
 
 void CloseOptionsDialog() {
   DropWindow(OptionsWindow);
-  for (const int image : SwatchImages) DropImage(image);
+  for (int i = 0; i < static_cast<int>(std::size(Swatches)); ++i) DropImage(FirstSwatchImage + i);
 }
 
 }  // namespace
@@ -221,22 +237,8 @@ OptionsOutcome HandleOptionsEvent(int code, int control, int detail, SheetChoice
         SetControlValue(FileRadio, 1);
       }
       break;
-    case OutlineSwatchView:
-      ChooseColour(detail, shown.effects.outlineColour, OutlineSwatchImage, OutlineSwatchView);
-      break;
-    case GradientTopView:
-      ChooseColour(detail, shown.effects.faceGradient.top, GradientTopImage, GradientTopView);
-      break;
-    case GradientBottomView:
-      ChooseColour(detail, shown.effects.faceGradient.bottom, GradientBottomImage, GradientBottomView);
-      break;
-    case OutlineTopView:
-      ChooseColour(detail, shown.effects.outlineGradient.top, OutlineTopImage, OutlineTopView);
-      break;
-    case OutlineBottomView:
-      ChooseColour(detail, shown.effects.outlineGradient.bottom, OutlineBottomImage, OutlineBottomView);
-      break;
     default:
+      ChooseSwatchColour(control, detail);
       break;
   }
   ShowState();

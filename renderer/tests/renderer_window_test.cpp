@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QColorDialog>
 #include <QMessageBox>
 
 #include <cstdlib>
@@ -112,6 +113,27 @@ TEST_F(RendererWindowTest, OptionsAreRefusedWhileWrongAndKeptWhenRight) {
     EXPECT_EQ(HandleOptionsEvent(ControlEvent, OptionsOkButton, 0, choices), OptionsOutcome::Confirmed);
     EXPECT_FALSE(choices == SheetChoices{});
   }
+}
+
+// Each swatch of the dialog chooses its own colour, kept by OK.
+TEST_F(RendererWindowTest, EachSwatchChoosesItsOwnColour) {
+  SheetChoices choices;
+  ASSERT_EQ(OpenOptionsDialog(choices), 1);
+  const int views[] = {OutlineSwatchView, GradientTopView, GradientBottomView, OutlineTopView, OutlineBottomView};
+  for (const int view : views) {
+    ModalDriver pick([view](QWidget* modal) {
+      auto* dialog = qobject_cast<QColorDialog*>(modal);
+      dialog->setCurrentColor(QColor(view, 0, 0));
+      dialog->accept();
+    });
+    HandleOptionsEvent(ControlEvent, view, 0, choices);
+    EXPECT_EQ(pick.handled, 1) << view;
+  }
+  ASSERT_EQ(HandleOptionsEvent(ControlEvent, OptionsOkButton, 0, choices), OptionsOutcome::Confirmed);
+  const SheetEffects& e = choices.effects;
+  const std::uint32_t got[] = {e.outlineColour, e.faceGradient.top, e.faceGradient.bottom, e.outlineGradient.top,
+                               e.outlineGradient.bottom};
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(got[i], static_cast<std::uint32_t>(views[i])) << views[i];
 }
 
 // Every file of a folder, by name.

@@ -90,7 +90,8 @@ TEST_F(RendererWindowTest, OptionsAreRefusedWhileWrongAndKeptWhenRight) {
       {[] { SetControlValue(PackedRadio, 1); }, [] { SetControlValue(XmlDescriptorCheck, 1); }},
       // a field with an outline, then without it but also without a descriptor
       {[] { SetControlText(FieldSpin, "4"), SetControlText(OutlineSpin, "1"); }, [] { SetControlText(OutlineSpin, "0"); }},
-      {[] { SetControlText(FieldSpin, "40"); }, [] { SetControlText(FieldSpin, "4"), SetControlValue(TextDescriptorCheck, 1); }},
+      {[] { SetControlText(FieldSpin, "40"); },  // a spread out of range, refused rather than kept at the last in range
+       [] { SetControlText(FieldSpin, "4"), SetControlValue(TextDescriptorCheck, 1); }},
   };
   for (const auto& [wrong, right] : cases) {
     SheetChoices choices;

@@ -169,19 +169,24 @@ bool WriteThrough(const std::string& path, const SetFile& f, const FileWriter& w
 // it since it was staged); with `keepOld`, the old file gets a second name beside it, so that it can
 // be put back until the whole set is renamed.
 bool CheckAndKeepOld(SetFile& f, UndoRecord& r, bool keepOld, std::string* why) {
-  struct stat now {};
-  const bool exists = ::lstat(f.target.c_str(), &now) == 0;
-  if (!exists && errno != ENOENT) return Fail(why, Reason(errno));
-  if (exists && S_ISDIR(now.st_mode)) return Fail(why, Reason(EISDIR));
-  if (exists && !MayReplace(f.target, now, why)) return false;
-  if (exists && !StickyAllows(f.target, now)) return Fail(why, Reason(EPERM));
-  r.hadOld = exists;
-  if (!exists || !keepOld) return true;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    NewNameBeside(f.backup);
-    const SignalsHeld held;
-    if (::link(f.target.c_str(), f.backup.c_str()) == 0) return r.step = Kept, true;
-    if (errno != EEXIST) break;
+  // A run replacing one file alone takes no lock: its rename can take the old file away between the
+  // look and the link, which then fails with ENOENT, and the file now there is looked at again.
+  for (int look = 0; look < 100; ++look) {
+    struct stat now {};
+    const bool exists = ::lstat(f.target.c_str(), &now) == 0;
+    if (!exists && errno != ENOENT) return Fail(why, Reason(errno));
+    if (exists && S_ISDIR(now.st_mode)) return Fail(why, Reason(EISDIR));
+    if (exists && !MayReplace(f.target, now, why)) return false;
+    if (exists && !StickyAllows(f.target, now)) return Fail(why, Reason(EPERM));
+    r.hadOld = exists;
+    if (!exists || !keepOld) return true;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      NewNameBeside(f.backup);
+      const SignalsHeld held;
+      if (::link(f.target.c_str(), f.backup.c_str()) == 0) return r.step = Kept, true;
+      if (errno != EEXIST) break;
+    }
+    if (errno != ENOENT) break;
   }
   if (errno == EXDEV) return Fail(why, Reason(EBUSY));  // a mount point: its file can be neither linked nor replaced
   if (errno != EPERM && errno != EOPNOTSUPP && errno != EMLINK) return Fail(why, Reason(errno));

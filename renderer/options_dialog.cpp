@@ -154,7 +154,8 @@ void ReadChoices() {
   c.effects.faceGradient.on = ControlValue(GradientCheck) != 0;
   c.effects.outlineGradient.on = ControlValue(OutlineGradientCheck) != 0;
   c.effects.shadowBlur = SpinValue(BlurSpin);
-  c.fieldSpread = SpinValue(FieldSpin);
+  // A spread typed out of range would silently stay at the last one in range: it is refused instead.
+  c.fieldSpread = ControlText(FieldSpin) == std::to_string(SpinValue(FieldSpin)) ? SpinValue(FieldSpin) : -1;
   c.textDescriptor = ControlValue(TextDescriptorCheck) != 0;
   c.xmlDescriptor = ControlValue(XmlDescriptorCheck) != 0;
   c.jsonDescriptor = ControlValue(JsonDescriptorCheck) != 0;

@@ -156,6 +156,27 @@ TEST(FileReplaceTest, RunsWritingOneSetAtOnceLeaveOneRunsSet) {
   }
 }
 
+// A run saving the image alone takes no lock, and its rename can take the old image away just as a
+// set links it to keep it: the set looks again rather than failing.
+TEST(FileReplaceTest, ASetIsWrittenWhileAnotherRunReplacesItsImageAlone) {
+  TempFolder folder;
+  int stop[2];
+  ASSERT_EQ(::pipe2(stop, O_NONBLOCK), 0);
+  const pid_t alone = ::fork();
+  for (char go; alone == 0 && ::read(stop[0], &go, 1) < 0;) {  // its rename alone, as fast as it goes
+    ::close(::open((folder / "new").c_str(), O_CREAT | O_WRONLY, 0644));
+    ::rename((folder / "new").c_str(), (folder / "x.png").c_str());
+  }
+  if (alone == 0) ::_exit(0);
+  int failed = 0;
+  const std::vector<FileToReplace> set{{folder / "x.png", Writes("s")}, {folder / "x.fnt", Writes("s")}};
+  for (int i = 0; i < 200; ++i) failed += !ReplaceFiles(set, nullptr, nullptr);
+  (void)!::write(stop[1], "!", 1);
+  EXPECT_EQ(StatusOf(alone), 0);
+  EXPECT_EQ(failed, 0);
+  ::close(stop[0]), ::close(stop[1]);
+}
+
 // A set whose folder another run keeps locked gives up after the wait, with nothing renamed.
 TEST(FileReplaceTest, ASetWaitsForAnotherRunsCommitThenGivesUp) {
   TempFolder folder;

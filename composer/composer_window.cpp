@@ -135,7 +135,7 @@ void SaveButtonImage(const std::string& defaultPath) {
   if (!ImageExists(ButtonImage)) return;
   std::string path = AskFileToSave("Save button as", defaultPath, Patterns, 0);
   if (path.empty()) return;
-  if (path.find('.') == std::string::npos) path += ".bmp";
+  path = WithDefaultExtension(path, ".bmp");
   const int format = ImageFormatForName(path);
   // A PNG keeps a transparent sheet's alpha, unlike the preview; text is set again for a PNG.
   const bool withAlpha = format == ImageFormatPng && (SetAsText() || ImageExists(SheetWithAlpha));

@@ -51,3 +51,9 @@ std::string FilePart(std::string_view path) {
   if (quote != std::string_view::npos) name = name.substr(0, quote);
   return std::string(name);
 }
+
+std::string WithDefaultExtension(std::string path, std::string_view extension) {
+  const std::size_t separator = path.find_last_of("/\\");
+  if (path.find('.', separator == std::string::npos ? 0 : separator + 1) == std::string::npos) path += extension;
+  return path;
+}

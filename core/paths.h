@@ -14,3 +14,6 @@ std::string DirectoryPart(std::string_view path);
 // The name after the last separator (the whole text for a bare name), up to
 // the next quotation mark. One leading quotation mark is skipped.
 std::string FilePart(std::string_view path);
+// `path` with `extension` (".bmp") added when the file's own name holds no
+// "." at all; a dot in a folder's name does not count.
+std::string WithDefaultExtension(std::string path, std::string_view extension);

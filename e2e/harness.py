@@ -93,8 +93,12 @@ class XServer:
         keymap = c.get_keyboard_mapping(first, c.display.info.max_keycode - first + 1)
         bound = {keysym for keysyms in keymap for keysym in keysyms}
         spare = (first + i for i, keysyms in enumerate(keymap) if not any(keysyms))
-        for keysym in sorted({ord(ch) if ord(ch) < 0x100 else 0x1000000 | ord(ch) for ch in text} - bound):
-            c.change_keyboard_mapping(next(spare), [(keysym, keysym)])
+        wanted = {ord(ch) if ord(ch) < 0x100 else 0x1000000 | ord(ch) for ch in text if ch.isprintable()}
+        for keysym in sorted(wanted - bound):
+            keycode = next(spare, None)
+            if keycode is None:
+                raise AssertionError("no spare key left in the keymap for %r" % chr(keysym & 0xFFFFFF))
+            c.change_keyboard_mapping(keycode, [(keysym, keysym)])
         c.sync()
 
     def key(self, *keys):
@@ -148,7 +152,6 @@ class Session(unittest.TestCase):
     def setUp(self):
         self.server = XServer()
         self.addCleanup(self.server.close)
-        # No "." in the path, or the ".bmp" rule would not add the extension.
         self.folder = tempfile.mkdtemp(prefix="kilne2e", dir="/tmp")
         self.addCleanup(shutil.rmtree, self.folder, ignore_errors=True)
         self.state = os.path.join(self.folder, "state")

@@ -23,6 +23,8 @@
 #include "raster/folder_locks.h"
 #include "raster/replace_target.h"
 
+using namespace file_replacing;
+
 namespace {
 
 class FileDescriptor {
@@ -307,8 +309,8 @@ bool ReplaceFilesWaiting(const std::vector<FileToReplace>& files, std::chrono::m
   auto [first, second] = SameFile(set);
   if (second > 0) {
     // Another run's commit between two of those looks can free an old file's inode and give it to
-    // a new file under another of the names. The names are looked at again while no run commits
-    // in their folders: two that are one file then are one file.
+    // a new file under another of the names. The names are looked at again while no other set
+    // commits in their folders: two that are one file then are one file.
     FolderLocks still;
     std::size_t which = 0;
     int error = 0;

@@ -14,6 +14,7 @@
 
 #include "raster/replace_target.h"
 
+namespace file_replacing {
 namespace {
 
 // Follows symbolic links to the file they finally name, so that saving
@@ -135,3 +136,5 @@ bool StickyAllows(const std::string& target, const struct stat& file) {
   const uid_t user = ::geteuid();
   return user == 0 || file.st_uid == user || folder.st_uid == user;
 }
+
+}  // namespace file_replacing

@@ -11,6 +11,9 @@
 #include <utility>
 #include <vector>
 
+// Kept apart from every other library's names.
+namespace file_replacing {
+
 // One file of a set, from its examination to its commit.
 struct SetFile {
   int heldFd = -1;       // a descriptor this process holds, written through at its offset
@@ -47,3 +50,5 @@ bool Examine(const std::string& path, SetFile& f, std::string* why);
 // The first of two targets that are one file (the same device and inode, or where nothing exists
 // yet the same real path), with the second; {0, 0} when there are none.
 std::pair<std::size_t, std::size_t> SameFile(const std::vector<SetFile>& set);
+
+}  // namespace file_replacing

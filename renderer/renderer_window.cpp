@@ -132,7 +132,7 @@ void SaveChosenSheetSet(SheetSet& set) {
     std::string path =
         AskFileToSave("Save Image As", start, png ? "PNG (*.png)|*.png" : "Bitmap (*.bmp)|*.bmp|Any (*.*)|*.*", 0);
     if (path.empty()) return;
-    if (path.find('.') == std::string::npos) path += png ? ".png" : ".bmp";
+    path = WithDefaultExtension(path, png ? ".png" : ".bmp");
     set.format = png ? ImageFormatPng : ImageFormatForName(path);
     std::string why;
     if (WriteSheetSet(path, set, &why)) return;
@@ -200,7 +200,7 @@ void SaveCharacterSheet() {
   for (;;) {
     std::string path = AskFileToSave("Save Image As", DefaultSheetPath(), "Bitmap (*.bmp)|*.bmp|Any (*.*)|*.*", 0);
     if (path.empty()) return;
-    if (path.find('.') == std::string::npos) path += ".bmp";
+    path = WithDefaultExtension(path, ".bmp");
     std::string why;
     if (SaveImage(SheetImage, path.c_str(), ImageFormatForName(path), 7, &why)) return;
     if (ShowMessage("Error", "Unable to save in specified format.\n" + why,

@@ -26,6 +26,15 @@ TEST(PathParts, SplitAtTheLastSeparatorOfEitherKind) {
   }
 }
 
+// A saved name gets the extension when the name itself has none, whatever its folders are called.
+TEST(PathParts, OnlyTheFilesOwnNameDecidesTheDefaultExtension) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"/home/j.smith/charset", "/home/j.smith/charset.bmp"}, {"charset", "charset.bmp"},
+      {"/a.b\\c", "/a.b\\c.bmp"}, {"/tmp/sheet.png", "/tmp/sheet.png"}, {"/x/.hidden", "/x/.hidden"},
+  };
+  for (const auto& [path, saved] : cases) EXPECT_EQ(WithDefaultExtension(path, ".bmp"), saved) << path;
+}
+
 TEST(ProgramFilePath, NamesThisTestProgram) {
   const std::string path = ProgramFilePath();
   EXPECT_TRUE(path.starts_with('/') && std::filesystem::exists(path));

@@ -139,8 +139,10 @@ void SaveButtonImage(const std::string& defaultPath) {
   const int format = ImageFormatForName(path);
   // A PNG keeps a transparent sheet's alpha, unlike the preview; text is set again for a PNG.
   const bool withAlpha = format == ImageFormatPng && (SetAsText() || ImageExists(SheetWithAlpha));
-  // The user must know when the caption did not reach the disk.
-  if (std::string why; (withAlpha && !ComposeCaption(format)) || !SaveImage(ButtonImage, path.c_str(), format, 7, &why)) {
+  // The user must know when the caption did not reach the disk, and why.
+  const bool composed = !withAlpha || ComposeCaption(format);
+  std::string why = composed ? "" : "The caption is empty or too wide for an image.";
+  if (!composed || !SaveImage(ButtonImage, path.c_str(), format, 7, &why)) {
     ShowMessage("Error", "Unable to save in specified format.\n" + why, MessageOk | MessageIconError);
   }
   if (withAlpha) Recompose();

@@ -62,11 +62,16 @@ TEST_F(ComposerWindowTest, AFailedSaveIsReported) {
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   ModalDriver each([&](QWidget* modal) {  // the file dialog, then the message box once it has gone
     if (auto* box = qobject_cast<QMessageBox*>(modal)) text = box->text(), icon = box->icon();
-    Answer(modal, blocked);
+    Answer(modal, text.isEmpty() ? blocked : folder / "spaces.png");
   });
   HandleComposerEvent(ControlEvent, SaveButton, 0);
   EXPECT_EQ(text, QStringLiteral("Unable to save in specified format.\nIs a folder"));  // the cause below
   EXPECT_EQ(icon, QMessageBox::Critical);
+  // Set again for a PNG, a caption of spaces makes nothing, and the box says so.
+  SetControlValue(TextBox, 1);
+  SetControlText(CaptionField, "  ");
+  HandleComposerEvent(ControlEvent, SaveButton, 0);
+  EXPECT_EQ(text, QStringLiteral("Unable to save in specified format.\nThe caption is empty or too wide for an image."));
 }
 
 // Set as text, the window makes kilnbatch's proportional caption byte for byte: from a

@@ -1,11 +1,10 @@
 #include "composer/sheet_descriptors.h"
 
-
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 
 #include "core/bounded_file.h"
+#include "core/character_lists.h"
 #include "core/sheet_format.h"
 #include "core/text_codes.h"
 
@@ -20,12 +19,6 @@ std::string SetNameOfPage(const std::string& stem) {
   const bool digits = std::all_of(stem.begin() + static_cast<long>(underscore) + 1, stem.end(),
                                   [](char c) { return c >= '0' && c <= '9'; });
   return digits ? stem.substr(0, underscore) : std::string();
-}
-
-std::string CodePointName(char32_t c) {
-  char name[16];
-  std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(c));
-  return name;
 }
 
 bool Exists(const std::filesystem::path& path) {
@@ -66,7 +59,7 @@ bool DescriptorListsPage(const FontDescriptor& font, std::string_view fileName) 
 std::string BoxOutsideTheSheet(const FontDescriptor& font) {
   for (const DescriptorGlyph& g : font.glyphs) {
     if (g.x < 0 || g.y < 0 || g.x + g.width > font.scaleW || g.y + g.height > font.scaleH) {
-      return "the box of " + CodePointName(g.id) + " reaches outside the sheet";
+      return "the box of" + CodePointNames(std::u32string(1, g.id)) + " reaches outside the sheet";
     }
   }
   return {};
@@ -91,7 +84,7 @@ std::string WhyNotAGrid(const FontDescriptor& font) {
     const bool inCell = pitch > 0 && g.x >= 0 && g.y >= 0 && g.x / pitch == (g.x + g.width - 1LL) / pitch &&
                         g.y / pitch == (g.y + g.height - 1LL) / pitch;
     if (inCell) continue;
-    return "the box of " + CodePointName(g.id) + " across cells of width / " + std::to_string(SheetColumns);
+    return "the box of" + CodePointNames(std::u32string(1, g.id)) + " across cells of width / " + std::to_string(SheetColumns);
   }
   return {};
 }

@@ -37,7 +37,7 @@ DescriptorSearch FindDescriptorBeside(const std::string& sheetPath, FontDescript
                                       std::string* why) {
   const std::filesystem::path sheet(sheetPath);
   for (const DescriptorFormat form : Forms) {
-    *path = std::filesystem::path(sheet).replace_extension(DescriptorExtension(form)).string();
+    *path = SheetDescriptorPath(sheetPath, form);
     if (Exists(*path)) return ReadDescriptorFile(*path, out, why) ? DescriptorSearch::Found : DescriptorSearch::Unreadable;
   }
   const std::string set = SetNameOfPage(sheet.stem().string());

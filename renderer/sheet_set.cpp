@@ -30,10 +30,6 @@ bool BuildSheetSet(SheetSet& set) {
   return set.cell != 0;
 }
 
-std::string SheetDescriptorPath(const std::string& out, DescriptorFormat form) {
-  return std::filesystem::path(out).replace_extension(DescriptorExtension(form)).string();
-}
-
 bool WriteSheetSet(const std::string& out, SheetSet& set, std::string* why) {
   const bool field = set.request.fieldSpread > 0;
   std::vector<FileToReplace> files;

@@ -102,9 +102,8 @@ int ComposeCellCaption(int w, int h, std::string_view codes, int format) {
 int ComposeTextCaption(const CaptionSet& set, std::string_view utf8, int letterSpacing, int format) {
   std::u32string text;
   if (!DecodeUtf8(utf8, text)) return 0;
-  const std::size_t first = text.find_first_not_of(U' ');
-  if (first == std::u32string::npos) return 0;
-  text = text.substr(first, text.find_last_not_of(U' ') - first + 1);
+  text = std::u32string(WithoutOuterSpaces(text));
+  if (text.empty()) return 0;
   FontDescriptor metrics = set.metrics;
   // A distance field is sampled from its grey and alpha, whatever the caption's format.
   const bool field = !set.paged && set.metrics.sdfSpread > 0;

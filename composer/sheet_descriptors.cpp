@@ -52,6 +52,10 @@ DescriptorSearch FindDescriptorBeside(const std::string& sheetPath, FontDescript
   return DescriptorSearch::None;
 }
 
+std::string PagePathBeside(const std::string& descriptor, const std::string& page) {
+  return (std::filesystem::path(descriptor).parent_path() / page).string();
+}
+
 bool DescriptorListsPage(const FontDescriptor& font, std::string_view fileName) {
   return std::find(font.pages.begin(), font.pages.end(), fileName) != font.pages.end();
 }

@@ -34,7 +34,8 @@ bool WriteSheetSet(const std::string& out, SheetSet& set, std::string* why) {
   const bool field = set.request.fieldSpread > 0;
   std::vector<FileToReplace> files;
   if (set.pack) {
-    files = PackedPageFiles(out, set.packed, {set.shadowOn, set.count, set.request.transparent, set.format, field});
+    files = PackedPageFiles(out, set.packed,
+                           {set.shadowOn, set.count, set.request.transparent, set.format, field && FieldRowsFiltered});
     set.descriptor.pages.clear();
     for (const FileToReplace& page : files) {
       set.descriptor.pages.push_back(std::filesystem::path(page.path).filename().string());

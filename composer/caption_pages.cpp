@@ -1,6 +1,5 @@
 #include "composer/caption_pages.h"
 
-#include <filesystem>
 #include <vector>
 
 #include "composer/compose.h"
@@ -70,13 +69,12 @@ bool ComposePages(const std::string& descriptor, const FontDescriptor& metrics, 
   std::vector<bool> needed(metrics.pages.size(), false);
   for (const PlacedGlyph& g : layout.glyphs) needed[static_cast<std::size_t>(g.page)] = true;
   if (layout.glyphs.empty()) needed[0] = true;  // for the format and background of an empty caption
-  const std::filesystem::path folder = std::filesystem::path(descriptor).parent_path();
   std::string first;
   int depth = 0;
   std::uint32_t background = 0;
   for (std::size_t page = 0; page < needed.size(); ++page) {
     if (!needed[page]) continue;
-    const std::string path = (folder / metrics.pages[page]).string();
+    const std::string path = PagePathBeside(descriptor, metrics.pages[page]);
     if (!ReadImageFile(SheetImageNumber, path.c_str(), why)) {
       *why = path + " (page " + std::to_string(page) + " of " + descriptor + "): " + *why;
       return false;

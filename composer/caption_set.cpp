@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <filesystem>
 #include <optional>
 
 #include "composer/caption_pages.h"
@@ -26,8 +25,7 @@ std::string ReadChosenDescriptor(const std::string& path, CaptionSet& set) {
   if (!FindMetricsFile(path, path, set.metrics, &set.descriptor, &why)) return why;
   if (set.metrics.pages.empty()) return path + ": names no page";
   if (why = PageNotBeside(set.metrics); !why.empty()) return path + ": " + why;
-  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
-  set.image = (folder / set.metrics.pages.front()).string();
+  set.image = PagePathBeside(path, set.metrics.pages.front());
   return {};
 }
 
@@ -51,9 +49,8 @@ std::string LoadCaptionSet(const std::string& path, int incoming, CaptionSet& se
     loaded.paged = loaded.metrics.pages.size() > 1;
     loaded.packed = !WhyNotAGrid(loaded.metrics).empty();
   }
-  const std::filesystem::path folder = std::filesystem::path(loaded.descriptor).parent_path();
   for (std::size_t page = 1; loaded.paged && page < loaded.metrics.pages.size(); ++page) {
-    const std::string pagePath = (folder / loaded.metrics.pages[page]).string();
+    const std::string pagePath = PagePathBeside(loaded.descriptor, loaded.metrics.pages[page]);
     const bool read = ReadImageFile(incoming, pagePath.c_str());
     DropImage(incoming);
     if (!read) return CannotLoad(pagePath);
@@ -102,9 +99,8 @@ int ComposeCellCaption(int w, int h, std::string_view codes, int format) {
 int ComposeTextCaption(const CaptionSet& set, std::string_view utf8, int letterSpacing, int format) {
   std::u32string text;
   if (!DecodeUtf8(utf8, text)) return 0;
-  const std::size_t first = text.find_first_not_of(U' ');
-  if (first == std::u32string::npos) return 0;
-  text = text.substr(first, text.find_last_not_of(U' ') - first + 1);
+  text = std::u32string(WithoutOuterSpaces(text));
+  if (text.empty()) return 0;
   FontDescriptor metrics = set.metrics;
   // A distance field is sampled from its grey and alpha, whatever the caption's format.
   const bool field = !set.paged && set.metrics.sdfSpread > 0;

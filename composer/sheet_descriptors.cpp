@@ -1,11 +1,10 @@
 #include "composer/sheet_descriptors.h"
 
-
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 
 #include "core/bounded_file.h"
+#include "core/character_lists.h"
 #include "core/sheet_format.h"
 #include "core/text_codes.h"
 
@@ -20,12 +19,6 @@ std::string SetNameOfPage(const std::string& stem) {
   const bool digits = std::all_of(stem.begin() + static_cast<long>(underscore) + 1, stem.end(),
                                   [](char c) { return c >= '0' && c <= '9'; });
   return digits ? stem.substr(0, underscore) : std::string();
-}
-
-std::string CodePointName(char32_t c) {
-  char name[16];
-  std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(c));
-  return name;
 }
 
 bool Exists(const std::filesystem::path& path) {
@@ -44,7 +37,7 @@ DescriptorSearch FindDescriptorBeside(const std::string& sheetPath, FontDescript
                                       std::string* why) {
   const std::filesystem::path sheet(sheetPath);
   for (const DescriptorFormat form : Forms) {
-    *path = std::filesystem::path(sheet).replace_extension(DescriptorExtension(form)).string();
+    *path = SheetDescriptorPath(sheetPath, form);
     if (Exists(*path)) return ReadDescriptorFile(*path, out, why) ? DescriptorSearch::Found : DescriptorSearch::Unreadable;
   }
   const std::string set = SetNameOfPage(sheet.stem().string());
@@ -59,6 +52,10 @@ DescriptorSearch FindDescriptorBeside(const std::string& sheetPath, FontDescript
   return DescriptorSearch::None;
 }
 
+std::string PagePathBeside(const std::string& descriptor, const std::string& page) {
+  return (std::filesystem::path(descriptor).parent_path() / page).string();
+}
+
 bool DescriptorListsPage(const FontDescriptor& font, std::string_view fileName) {
   return std::find(font.pages.begin(), font.pages.end(), fileName) != font.pages.end();
 }
@@ -66,7 +63,7 @@ bool DescriptorListsPage(const FontDescriptor& font, std::string_view fileName) 
 std::string BoxOutsideTheSheet(const FontDescriptor& font) {
   for (const DescriptorGlyph& g : font.glyphs) {
     if (g.x < 0 || g.y < 0 || g.x + g.width > font.scaleW || g.y + g.height > font.scaleH) {
-      return "the box of " + CodePointName(g.id) + " reaches outside the sheet";
+      return "the box of" + CodePointNames(std::u32string(1, g.id)) + " reaches outside the sheet";
     }
   }
   return {};
@@ -91,7 +88,7 @@ std::string WhyNotAGrid(const FontDescriptor& font) {
     const bool inCell = pitch > 0 && g.x >= 0 && g.y >= 0 && g.x / pitch == (g.x + g.width - 1LL) / pitch &&
                         g.y / pitch == (g.y + g.height - 1LL) / pitch;
     if (inCell) continue;
-    return "the box of " + CodePointName(g.id) + " across cells of width / " + std::to_string(SheetColumns);
+    return "the box of" + CodePointNames(std::u32string(1, g.id)) + " across cells of width / " + std::to_string(SheetColumns);
   }
   return {};
 }

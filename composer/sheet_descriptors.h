@@ -23,6 +23,9 @@ DescriptorSearch FindDescriptorBeside(const std::string& sheetPath, FontDescript
 // and when it is not a regular file (a FIFO is never waited on).
 bool ReadDescriptorFile(const std::string& path, FontDescriptor& out, std::string* why);
 
+// Where the descriptor at `descriptor` has its page `page`: in its folder.
+std::string PagePathBeside(const std::string& descriptor, const std::string& page);
+
 // Whether `fileName` (a name without a folder) is one of the descriptor's pages.
 bool DescriptorListsPage(const FontDescriptor& font, std::string_view fileName);
 

@@ -121,6 +121,12 @@ CaptionLayout LayOutCaption(const FontDescriptor& metrics, std::u32string_view t
   return out;
 }
 
+std::u32string_view WithoutOuterSpaces(std::u32string_view text) {
+  const std::size_t first = text.find_first_not_of(U' ');
+  if (first == std::u32string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(U' ') - first + 1);
+}
+
 int ComposeSetCaption(const CaptionLayout& layout, int width, int height, int dx, int dy) {
   const PixelStore* sheet = SheetPixels();
   if (!sheet) return 0;

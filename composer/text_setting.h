@@ -53,6 +53,10 @@ struct CaptionLayout {
 // would reach left of or above the margin moves everything right or down.
 CaptionLayout LayOutCaption(const FontDescriptor& metrics, std::u32string_view text, const CaptionSetting& setting);
 
+// A caption set as text drops the spaces at either end, in the windows as in
+// kilnbatch; empty when there is nothing else.
+std::u32string_view WithoutOuterSpaces(std::u32string_view text);
+
 // Makes ButtonImage `width` x `height` (at least the layout's size) with the
 // layout placed at (dx, dy): with alpha, over a transparent background, from
 // a 32-bit sheet; else on the sheet's background, copying only the pixels

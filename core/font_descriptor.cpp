@@ -1,6 +1,7 @@
 #include "core/font_descriptor.h"
 
 #include <exception>
+#include <filesystem>
 #include <new>
 #include <string>
 
@@ -13,6 +14,10 @@ std::string_view DescriptorExtension(DescriptorFormat format) {
     case DescriptorFormat::Json: return ".json";
   }
   return ".fnt";
+}
+
+std::string SheetDescriptorPath(const std::string& sheet, DescriptorFormat form) {
+  return std::filesystem::path(sheet).replace_extension(DescriptorExtension(form)).string();
 }
 
 std::string WriteDescriptor(const FontDescriptor& font, DescriptorFormat format) {

@@ -72,6 +72,10 @@ inline constexpr int DescriptorMaxJsonDepth = 32;
 // ".fnt", ".xml", ".json".
 std::string_view DescriptorExtension(DescriptorFormat format);
 
+// Where descriptor `form` of a sheet at `sheet` lies: beside it, named after
+// it; the one rule by which sheets are written and their descriptors found.
+std::string SheetDescriptorPath(const std::string& sheet, DescriptorFormat form);
+
 // The whole file, every field the format defines. The face and file names
 // are written with each control character as a space and each byte that is
 // not UTF-8 as U+FFFD, as the reader returns them; the text form, which has

@@ -90,8 +90,7 @@ int RunProportional(const CaptionOptions& o, int format) {
   setting.letterSpacing = o.letterSpacing;
   std::u32string text;
   if (!DecodeUtf8(o.text, text)) return UsageError(Name, "--text is not UTF-8");
-  const std::size_t first = text.find_first_not_of(U' ');
-  text = first == std::u32string::npos ? U"" : text.substr(first, text.find_last_not_of(U' ') - first + 1);
+  text = std::u32string(WithoutOuterSpaces(text));
   if (text.empty()) return Failure("the caption is empty");
 
   FontDescriptor metrics;

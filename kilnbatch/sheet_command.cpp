@@ -80,8 +80,8 @@ int ReadSheetOptions(const SheetOptions& o, SheetPlan& plan) {
     return UsageError(Name, "--sdf draws no outline or gradient: engines draw them from the field in their shaders");
   }
   // A field sheet and a packed page cannot be used without their descriptor: both imply one.
-  std::vector<std::string> descriptors = DescriptorsAsked(o.field, o.descriptors);
-  if (o.pack && descriptors.empty()) descriptors = {"text"};
+  std::vector<std::string> descriptors = o.descriptors;
+  if ((o.pack || o.field.spread > 0) && descriptors.empty()) descriptors = {"text"};
   if (o.transparent && plan.set.format != ImageFormatPng) {
     return UsageError(Name, "--transparent needs a PNG sheet (-o NAME.png or --format png)");
   }

@@ -23,8 +23,3 @@ int CheckFieldSheetOptions(const FieldSheetOptions& o, bool shadow, bool bars, i
   }
   return ExitDone;
 }
-
-std::vector<std::string> DescriptorsAsked(const FieldSheetOptions& o, const std::vector<std::string>& asked) {
-  if (o.spread && asked.empty()) return {"text"};
-  return asked;
-}

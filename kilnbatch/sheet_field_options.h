@@ -3,9 +3,6 @@
 
 #include <CLI/CLI.hpp>
 
-#include <string>
-#include <vector>
-
 struct FieldSheetOptions {
   int spread = 0;  // 0: a coverage sheet
 };
@@ -17,7 +14,3 @@ CLI::Option* DeclareFieldSheetOptions(CLI::App& command, FieldSheetOptions& o);
 // error's exit code, reported. A field sheet is a PNG without a shadow or
 // the style's `bars` (underline, strike-out).
 int CheckFieldSheetOptions(const FieldSheetOptions& o, bool shadow, bool bars, int format);
-
-// The descriptors asked for: a field sheet has one, the text form unless
-// another is asked for.
-std::vector<std::string> DescriptorsAsked(const FieldSheetOptions& o, const std::vector<std::string>& asked);

@@ -1,7 +1,6 @@
 #include "renderer/glyph_effects.h"
 
 #include <algorithm>
-#include <climits>
 #include <vector>
 
 #include "core/fonts.h"
@@ -10,15 +9,8 @@
 
 namespace {
 
-// A growing bound of rectangles; Box() makes the clear box it spans.
-struct Bounds {
-  int x0 = INT_MAX, y0 = INT_MAX, x1 = INT_MIN, y1 = INT_MIN;
-  void Add(int x, int y, int w, int h) {
-    if (w <= 0 || h <= 0) return;
-    x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x + w), y1 = std::max(y1, y + h);
-  }
-  CoverageBox Box() const { return ClearBox(x0, y0, x1, y1); }
-};
+// The clear box `bounds` spans.
+CoverageBox BoxOver(const InkBox& bounds) { return ClearBox(bounds.x0, bounds.y0, bounds.x1, bounds.y1); }
 
 std::vector<std::uint32_t> RowColours(const LineGradient& gradient, const CoverageBox& box, int lineHeight) {
   std::vector<std::uint32_t> colours(static_cast<std::size_t>(box.height));
@@ -31,17 +23,17 @@ std::vector<std::uint32_t> RowColours(const LineGradient& gradient, const Covera
 CoverageBox LaidCoverage(const PlatformFont& font, int overhang, std::u32string_view text) {
   const int advances = font.TextWidth(text);
   const std::vector<PixelRect> bars = font.LineRects(0, advances);
-  Bounds bounds;
+  InkBox bounds;
   int pen = 0;
   for (const char32_t c : text) {
     const GlyphCoverage& g = font.Glyph(c);
-    bounds.Add(pen + g.left, g.top, g.width, g.rows);
+    bounds.Add({pen + g.left, g.top, pen + g.left + g.width, g.top + g.rows});
     pen += g.advance;
   }
-  for (const PixelRect& r : bars) bounds.Add(r.left, r.top, r.width, r.height);
+  for (const PixelRect& r : bars) bounds.Add({r.left, r.top, r.left + r.width, r.top + r.height});
   bounds.x0 = std::max(bounds.x0, 0), bounds.y0 = std::max(bounds.y0, 0);
   bounds.x1 = std::min(bounds.x1, advances + std::max(overhang, 0)), bounds.y1 = std::min(bounds.y1, font.CellHeight());
-  CoverageBox box = bounds.Box();
+  CoverageBox box = BoxOver(bounds);
   pen = 0;
   for (const char32_t c : text) {
     const GlyphCoverage& g = font.Glyph(c);
@@ -63,15 +55,15 @@ CoverageBox OutlineCoverage(const PlatformFont& face, std::u32string_view text) 
   const SheetEffects& e = rendererSettings.effects;
   const int w = e.outlineWidth;
   const std::vector<PixelRect> bars = face.LineRects(0, face.TextWidth(text));
-  Bounds bounds;
+  InkBox bounds;
   int pen = 0;
   for (const char32_t c : text) {
     const GlyphCoverage& g = face.StrokedGlyph(c, w, e.outlineJoin);
-    bounds.Add(pen + g.left, g.top, g.width, g.rows);
+    bounds.Add({pen + g.left, g.top, pen + g.left + g.width, g.top + g.rows});
     pen += face.Glyph(c).advance;
   }
-  for (const PixelRect& r : bars) bounds.Add(r.left - w, r.top - w, r.width + 2 * w, r.height + 2 * w);
-  CoverageBox box = bounds.Box();
+  for (const PixelRect& r : bars) bounds.Add({r.left - w, r.top - w, r.left + r.width + w, r.top + r.height + w});
+  CoverageBox box = BoxOver(bounds);
   pen = 0;
   for (const char32_t c : text) {
     const GlyphCoverage& g = face.StrokedGlyph(c, w, e.outlineJoin);
@@ -130,17 +122,16 @@ bool DrawGradientFace(std::u32string_view text, int ox, int oy) {
   return true;
 }
 
-EffectInk EffectsInkOf(const PlatformFont& face, char32_t c, EffectInk shadow) {
+InkBox EffectsInkOf(const PlatformFont& face, char32_t c, const InkBox& shadow) {
   const SheetEffects& e = rendererSettings.effects;
-  EffectInk ink{INT_MAX, INT_MAX, INT_MIN, INT_MIN};
+  InkBox ink;
   if (e.outlineWidth > 0) {
     const CoverageInk outline = InkOfCoverage(OutlineCoverage(face, std::u32string_view(&c, 1)));
-    ink = {outline.x0, outline.y0, outline.x1, outline.y1};
+    ink.Add({outline.x0, outline.y0, outline.x1, outline.y1});
   }
-  if (e.shadowBlur > 0 && shadow.x0 < shadow.x1 && shadow.y0 < shadow.y1) {
+  if (e.shadowBlur > 0) {
     const int reach = BlurReach(e.shadowBlur);
-    ink = {std::min(ink.x0, shadow.x0 - reach), std::min(ink.y0, shadow.y0 - reach), std::max(ink.x1, shadow.x1 + reach),
-           std::max(ink.y1, shadow.y1 + reach)};
+    ink.Add(shadow, -reach, -reach, 2 * reach);
   }
   return ink;
 }

@@ -7,6 +7,7 @@
 
 #include "platform/font_source.h"
 #include "raster/coverage_box.h"
+#include "renderer/ink_boxes.h"
 #include "renderer/renderer_settings.h"
 
 // The coverage of `text` as PaintCodePoints lays it with the origin at
@@ -33,10 +34,6 @@ bool DrawSoftShadow(std::u32string_view text, int ox, int oy, int count);
 bool DrawOutline(std::u32string_view text, int ox, int oy);
 bool DrawGradientFace(std::u32string_view text, int ox, int oy);
 
-// Ink around a face's origin: [x0, x1) x [y0, y1), empty when x0 >= x1.
-struct EffectInk {
-  int x0, y0, x1, y1;
-};
 // What the effects add to the drawing of `c` in `face`: the outline's ink
 // and, given the ink of its unblurred shadow copies, the blur's reach.
-EffectInk EffectsInkOf(const PlatformFont& face, char32_t c, EffectInk shadow);
+InkBox EffectsInkOf(const PlatformFont& face, char32_t c, const InkBox& shadow);

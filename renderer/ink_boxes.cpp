@@ -45,7 +45,6 @@ InkBox LayeredInkOf(const Layers& l, char32_t c) {
   reach.Add(InkOf(*l.face, l.faceOverhang, c));
   // The count x count copies together cover the glyph moved by X + 1 .. X + count, Y + 1 .. Y + count.
   if (l.shadow) shadow.Add(InkOf(*l.shadow, l.shadowOverhang, c), s.shadowOffsetX + 1, s.shadowOffsetY + 1, l.count - 1);
-  const EffectInk effects = EffectsInkOf(*l.face, c, {shadow.x0, shadow.y0, shadow.x1, shadow.y1});
-  reach.Add(shadow), reach.Add({effects.x0, effects.y0, effects.x1, effects.y1});
+  reach.Add(shadow), reach.Add(EffectsInkOf(*l.face, c, shadow));
   return reach;
 }

@@ -10,6 +10,8 @@
 struct LineGradient {
   bool on = false;
   std::uint32_t top = 0, bottom = 0;
+
+  bool operator==(const LineGradient&) const = default;
 };
 
 // What a sheet draws around its faces besides the layered shadow; the
@@ -21,6 +23,8 @@ struct SheetEffects {
   LineGradient faceGradient;     // instead of the text colour
   LineGradient outlineGradient;  // instead of the outline colour
   int shadowBlur = 0;            // pixels, 0 to MaxShadowBlur: the Gaussian's sigma is half of it
+
+  bool operator==(const SheetEffects&) const = default;
 };
 
 struct RendererSettings {

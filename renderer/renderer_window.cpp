@@ -124,23 +124,31 @@ bool ChooseColour(int detail, std::uint32_t& colour) {
 
 SheetChoices sheetChoices;
 
-// Where the chosen set is saved: PNG only for a transparent or distance-field sheet.
-void SaveChosenSheetSet(SheetSet& set) {
-  const bool png = ChoicesNeedPng(sheetChoices);
+// Asks where to save the sheet until `write(path, format, &why)` writes it
+// there or the user cancels; `png` offers PNG alone.
+template <class Write>
+void SaveSheetAsked(bool png, Write write) {
   const std::string start = png ? DefaultSaveFolder(ProgramFilePath()) + "charset.png" : DefaultSheetPath();
   for (;;) {
     std::string path =
         AskFileToSave("Save Image As", start, png ? "PNG (*.png)|*.png" : "Bitmap (*.bmp)|*.bmp|Any (*.*)|*.*", 0);
     if (path.empty()) return;
     path = WithDefaultExtension(path, png ? ".png" : ".bmp");
-    set.format = png ? ImageFormatPng : ImageFormatForName(path);
     std::string why;
-    if (WriteSheetSet(path, set, &why)) return;
+    if (write(path, png ? ImageFormatPng : ImageFormatForName(path), &why)) return;
     if (ShowMessage("Error", "Unable to save in specified format.\n" + why,
                     MessageRetryCancel | MessageIconExclamation) == AnswerCancel) {
       return;
     }
   }
+}
+
+// Where the chosen set is saved: PNG only for a transparent or distance-field sheet.
+void SaveChosenSheetSet(SheetSet& set) {
+  SaveSheetAsked(ChoicesNeedPng(sheetChoices), [&set](const std::string& path, int format, std::string* why) {
+    set.format = format;
+    return WriteSheetSet(path, set, why);
+  });
 }
 
 // The sheet the Options dialog asks for, made as kilnbatch makes it.
@@ -197,17 +205,9 @@ SheetChoices& ChosenSheetOptions() { return sheetChoices; }
 std::string DefaultSheetPath() { return DefaultSaveFolder(ProgramFilePath()) + "charset.bmp"; }
 
 void SaveCharacterSheet() {
-  for (;;) {
-    std::string path = AskFileToSave("Save Image As", DefaultSheetPath(), "Bitmap (*.bmp)|*.bmp|Any (*.*)|*.*", 0);
-    if (path.empty()) return;
-    path = WithDefaultExtension(path, ".bmp");
-    std::string why;
-    if (SaveImage(SheetImage, path.c_str(), ImageFormatForName(path), 7, &why)) return;
-    if (ShowMessage("Error", "Unable to save in specified format.\n" + why,
-                    MessageRetryCancel | MessageIconExclamation) == AnswerCancel) {
-      return;
-    }
-  }
+  SaveSheetAsked(false, [](const std::string& path, int format, std::string* why) {
+    return SaveImage(SheetImage, path.c_str(), format, 7, why) != 0;
+  });
 }
 
 int StartRenderer() {

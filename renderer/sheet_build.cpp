@@ -78,6 +78,20 @@ InkBox FieldInkOf(const GlyphCoverage& field) {
   return box.width ? InkBox{box.left, box.top, box.left + box.width, box.top + box.height} : InkBox{};
 }
 
+// Each drawn character's ink, measured once for the layout and the
+// descriptor both. A distance field's is its field's whole box, FreeType's,
+// its spread past the outline, never cut to a cell; the fields are then
+// kept in `fields`, one a character.
+std::vector<InkBox> InksOf(const Layers& layers, const std::vector<Placement>& drawn, int fieldSpread,
+                           std::vector<GlyphCoverage>& fields) {
+  if (fieldSpread) fields = DrawGlyphFields(*layers.face, CharactersOf(drawn), fieldSpread);
+  std::vector<InkBox> inks;
+  for (std::size_t i = 0; i < drawn.size(); ++i) {
+    inks.push_back(fieldSpread ? FieldInkOf(fields[i]) : LayeredInkOf(layers, drawn[i].character));
+  }
+  return inks;
+}
+
 // The face's metrics and its kerning among `characters`, for pages of
 // width x height (of distance fields `fieldSpread` past the outline, when
 // above 0); the glyphs are the caller's to add.
@@ -171,7 +185,6 @@ int BuildCharacterSheet(bool shadowOn, int count, std::string_view testText, con
   const int measured = PrepareSheet(shadowOn, count, testText, request, drawn);
   if (!measured) return 0;
   const std::u32string characters = CharactersOf(drawn);
-  // Each character's ink, measured once for the fitted cells and the descriptor both.
   std::vector<InkBox> inks;
   InkBox reach;
   const PlatformFont* face = nullptr;
@@ -180,14 +193,9 @@ int BuildCharacterSheet(bool shadowOn, int count, std::string_view testText, con
     const Layers layers = LayersNow(shadowOn, count);
     if (!layers.face || (shadowOn && !layers.shadow)) return 0;
     face = layers.face;
-    if (request.fieldSpread) {
-      // A field's box is FreeType's, its spread past the outline: it is never cut to the cell.
-      assert(request.fitPadding && !shadowOn);
-      fields = DrawGlyphFields(*face, characters, request.fieldSpread);
-      for (const GlyphCoverage& field : fields) reach.Add(inks.emplace_back(FieldInkOf(field)));
-    } else {
-      for (const Placement& p : drawn) reach.Add(inks.emplace_back(LayeredInkOf(layers, p.character)));
-    }
+    assert(!request.fieldSpread || (request.fitPadding && !shadowOn));
+    inks = InksOf(layers, drawn, request.fieldSpread, fields);
+    for (const InkBox& ink : inks) reach.Add(ink);
   }
   const SheetLayout cells = request.fitPadding ? LayoutAround(reach, *request.fitPadding) : SheetLayout{measured};
   const bool byCode = request.characters.empty();
@@ -228,14 +236,10 @@ bool PackCharacterSheet(bool shadowOn, int count, std::string_view testText, con
   if (!PrepareSheet(shadowOn, count, testText, request, drawn)) return false;
   const Layers layers = LayersNow(shadowOn, count);
   if (!layers.face || (shadowOn && !layers.shadow)) return false;
-  std::vector<InkBox> inks;
-  std::vector<BoxSize> sizes;
-  // A field's box is FreeType's, its spread past the outline.
   std::vector<GlyphCoverage> fields;
-  if (request.fieldSpread) fields = DrawGlyphFields(*layers.face, CharactersOf(drawn), request.fieldSpread);
-  for (std::size_t i = 0; i < drawn.size(); ++i) {
-    const InkBox& ink =
-        inks.emplace_back(fields.empty() ? LayeredInkOf(layers, drawn[i].character) : FieldInkOf(fields[i]));
+  const std::vector<InkBox> inks = InksOf(layers, drawn, request.fieldSpread, fields);
+  std::vector<BoxSize> sizes;
+  for (const InkBox& ink : inks) {
     sizes.push_back(ink.Empty() ? BoxSize{} : BoxSize{ink.x1 - ink.x0 + 2 * padding, ink.y1 - ink.y0 + 2 * padding});
   }
   out.layout = PackBoxes(sizes, limits);

@@ -7,14 +7,6 @@
 #include "renderer/renderer_settings.h"
 #include "renderer/sheet_set.h"
 
-inline bool operator==(const LineGradient& a, const LineGradient& b) {
-  return a.on == b.on && a.top == b.top && a.bottom == b.bottom;
-}
-inline bool operator==(const SheetEffects& a, const SheetEffects& b) {
-  return a.outlineWidth == b.outlineWidth && a.outlineColour == b.outlineColour && a.outlineJoin == b.outlineJoin &&
-         a.faceGradient == b.faceGradient && a.outlineGradient == b.outlineGradient && a.shadowBlur == b.shadowBlur;
-}
-
 enum class CharacterChoice { Ascii, Windows1252, List, File };
 enum class LayoutChoice { Grid, Fitted, Packed };
 

@@ -30,15 +30,12 @@ bool BuildSheetSet(SheetSet& set) {
   return set.cell != 0;
 }
 
-std::string SheetDescriptorPath(const std::string& out, DescriptorFormat form) {
-  return std::filesystem::path(out).replace_extension(DescriptorExtension(form)).string();
-}
-
 bool WriteSheetSet(const std::string& out, SheetSet& set, std::string* why) {
   const bool field = set.request.fieldSpread > 0;
   std::vector<FileToReplace> files;
   if (set.pack) {
-    files = PackedPageFiles(out, set.packed, {set.shadowOn, set.count, set.request.transparent, set.format, field});
+    files = PackedPageFiles(out, set.packed,
+                           {set.shadowOn, set.count, set.request.transparent, set.format, field && FieldRowsFiltered});
     set.descriptor.pages.clear();
     for (const FileToReplace& page : files) {
       set.descriptor.pages.push_back(std::filesystem::path(page.path).filename().string());

@@ -35,9 +35,6 @@ struct SheetSet {
 // are missing or the grid is too large.
 bool BuildSheetSet(SheetSet& set);
 
-// Where descriptor `form` of a sheet written to `out` goes: beside it, named after it.
-std::string SheetDescriptorPath(const std::string& out, DescriptorFormat form);
-
 // Writes the built set with its image (or first page) at `out`: every file
 // whole before any replaces its own. False with `*why` naming the file that failed.
 bool WriteSheetSet(const std::string& out, SheetSet& set, std::string* why);

@@ -102,9 +102,9 @@ int ComposeTextCaption(const CaptionSet& set, std::string_view utf8, int letterS
   text = std::u32string(WithoutOuterSpaces(text));
   if (text.empty()) return 0;
   FontDescriptor metrics = set.metrics;
-  // A distance field is sampled from its grey and alpha, whatever the caption's format.
+  // A distance field is sampled from its grey and alpha where they are kept, whatever the caption's format.
   const bool field = !set.paged && set.metrics.sdfSpread > 0;
-  const SheetAsRead sheet(!set.paged && (format == ImageFormatPng || field));
+  const SheetAsRead sheet(!set.paged && !field && format == ImageFormatPng);
   if (!sheet.Copied()) return 0;
   std::string why;
   int made = set.paged || TakeSheetMetrics(set.descriptor, metrics, &why);
@@ -118,7 +118,8 @@ int ComposeTextCaption(const CaptionSet& set, std::string_view utf8, int letterS
                                    format == ImageFormatPng ? std::nullopt : std::optional<std::uint32_t>(0)};
     const FieldCaption caption = LayOutFieldCaption(metrics, text, look);
     made = ImageSizeReadable(caption.width, caption.height) &&
-           ComposeFieldCaption(caption, metrics, look, static_cast<int>(caption.width), static_cast<int>(caption.height), 0, 0);
+           ComposeFieldCaption(caption, metrics, look, static_cast<int>(caption.width), static_cast<int>(caption.height), 0, 0,
+                               SheetWithAlpha);
   } else if (made) {
     const std::array<int, 4> place{static_cast<int>(layout.width), static_cast<int>(layout.height), 0, 0};
     made = set.paged ? ComposePages(set.descriptor, metrics, layout, format, place, &why)

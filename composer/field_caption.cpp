@@ -68,14 +68,14 @@ OutputBox OutputBoxOf(const FieldCaption& c, const PlacedGlyph& g) {
 }
 
 int ComposeFieldCaption(const FieldCaption& c, const FontDescriptor& metrics, const FieldCaptionSetting& setting,
-                        int width, int height, int dx, int dy) {
-  const ImageRecord* record = FindImageRecord(SheetImageNumber);
+                        int width, int height, int dx, int dy, int sheetImage) {
+  const ImageRecord* record = FindImageRecord(sheetImage);
   const PixelStore* sheet = record ? ImagePixels(record->handle) : nullptr;
   if (!sheet || sheet->bitsPerPixel != 32 || metrics.sdfSpread <= 0) return 0;
   const bool alpha = !setting.background;
   if (!MakeImageWithDepth(ButtonImage, width, height, alpha ? 32 | ImageClearAlpha : 24)) return 0;
   PixelStore& out = *ImagePixels(ImageHandle(ButtonImage));
-  sheet = ImagePixels(FindImageRecord(SheetImageNumber)->handle);
+  sheet = ImagePixels(FindImageRecord(sheetImage)->handle);
   // Coverage of each output pixel, the largest any glyph gives it.
   std::vector<std::uint8_t> cover(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
   // FreeType's mapping: 128 on the edge, 128 a spread's distance; in output pixels.

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "composer/compose.h"
 #include "composer/text_setting.h"
 #include "core/font_descriptor.h"
 
@@ -45,11 +46,11 @@ struct OutputBox {
 OutputBox OutputBoxOf(const FieldCaption& caption, const PlacedGlyph& g);
 
 // Makes ButtonImage `width` x `height` with the caption at (dx, dy): each
-// pixel's centre samples the field of SheetImageNumber bilinearly within each
+// pixel's centre samples the field of image `sheetImage` bilinearly within each
 // glyph's box (0 outside it), the distance is scaled to output pixels and a
 // smooth step one output pixel wide around the edge gives the coverage of
 // `setting.colour`, over the background or, without one, as alpha (32 bits).
 // Glyphs that overlap take the larger coverage. 1 when made; 0 when the image
 // cannot be made or the sheet is not a 32-bit image.
 int ComposeFieldCaption(const FieldCaption& caption, const FontDescriptor& metrics, const FieldCaptionSetting& setting,
-                        int width, int height, int dx, int dy);
+                        int width, int height, int dx, int dy, int sheetImage = SheetImageNumber);
